@@ -1,0 +1,181 @@
+#pragma once
+
+#include "engine/catalogue.h"
+#include "engine/job_types.h"
+#include "engine/settings_snapshot.h"
+#include "platform/platform.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace auralune {
+
+// The texts of a job's table row.
+enum class TableText : int {
+    SourceName,
+    FileType,
+    State,
+    Progress,
+    Duration,
+    FrameRate,
+    Channels,
+    SampleSizeBits,
+    Filter,
+    DestinationName,
+};
+inline constexpr int kTableTextCount = 10;
+using TableTexts = std::array<std::string, kTableTextCount>;
+
+// The conversion job: one per queued source file. It runs two passes, each
+// on a thread of its own, and every engine stage is a method working on its
+// fields. The stages are declared below under one banner per subsystem, in
+// pipeline order, and defined in the file of their subsystem.
+//
+// Thread safety: a pass changes only its own job. The table texts are
+// written by the pass thread while the main thread reads them to draw the
+// row, so they sit behind the job's own mutex and are read as copies
+// (tableTexts()). state, error and warnings are atomics. Every other field
+// belongs to the pass that is running; the main thread reads the metrics and
+// format facts only after the pass has ended (state 4, 8 or 9).
+class AudioFile {
+public:
+    explicit AudioFile(const Platform& platform);
+    AudioFile(const AudioFile&) = delete;
+    AudioFile& operator=(const AudioFile&) = delete;
+
+    // =======================================================================
+    // Conversion job
+    // =======================================================================
+
+    // New job for a source path, in state 2.
+    void initWithName(const std::string& path, bool showExtension, bool showFullPath);
+
+    // Sets the progress text: 0 and 100 always, 1-99 at most every 0.1 s.
+    void updateProgressTableText(std::uint32_t percent);
+    // Posts "AudioFileRefreshViewMsg" with this job, asynchronously on the main thread.
+    void postRefresh();
+    // The already-processed alert, on the main thread; the calling pass waits.
+    void ShowFileAlreadyProcessedWarning(const std::string& priorEnhancements);
+    // After a failed pass: no destination, and the error texts as the state text.
+    void composeErrorStateText();
+
+    TableTexts tableTexts() const;
+    std::string tableText(TableText which) const;
+    void setTableText(TableText which, std::string text);
+    void appendStateText(std::string_view text);
+
+    // Copies a pass's settings record into the job (the lock is not kept).
+    void applySettingsSnapshot(const SettingsSnapshot& snapshot);
+
+    // =======================================================================
+    // Analysis pass
+    // =======================================================================
+
+    // =======================================================================
+    // Processing pass
+    // =======================================================================
+
+    // =======================================================================
+    // Sample conversion, clipping management and dither
+    // =======================================================================
+
+    // =======================================================================
+    // File formats: WAV, AIFF/AIFF-C, FLAC, processing mark and metadata
+    // =======================================================================
+
+    // =======================================================================
+    // Metrics and reports
+    // =======================================================================
+
+    // =======================================================================
+    // Fields
+    // =======================================================================
+
+    const Platform& platform;
+
+    // Identity and state.
+    std::string inputFile;
+    int srcFileType = kFileUnsupported;
+    int dstFileType = kFileUnsupported;
+    std::atomic<int> state{kStateCreating};
+    std::atomic<int> contextAction{0};   // bit 16: target of a context-menu conversion
+
+    // The settings record of the running (or last) pass.
+    SettingsSnapshot settings;
+
+    // Status.
+    std::atomic<int> error{0};
+    std::atomic<int> warning{0};
+    std::atomic<std::uint64_t> warning_1{0};   // prior Enhancement 1, mark bit numbering
+    std::atomic<std::uint64_t> warning_2{0};   // prior Enhancement 2
+
+    // Source data and metadata carried to the destination.
+    std::vector<std::uint8_t> srcAudioData;
+    std::vector<std::uint8_t> srcID3ChunkData;
+    std::vector<std::uint8_t> srcBextChunkData;
+    std::vector<std::uint8_t> srcIXMLChunkData;
+    std::map<std::string, std::vector<std::uint8_t>> srcPictureChunkDict;
+    std::vector<std::string> srcVorbisComments;
+
+    // Format facts.
+    int srcEndianessValues = kEndianNone;
+    int dstEndianessValues = kEndianNone;
+    int srcEndianessData = kEndianNone;
+    int dstEndianessData = kEndianNone;
+    std::uint32_t srcFrames = 0;
+    std::uint32_t dstFrames = 0;
+    double srcFrameRate = 0;
+    double dstFrameRate = 0;
+    int upsampleType = kUpsampleNone;
+    std::uint32_t srcChannels = 0;
+    std::uint32_t dstChannels_1 = 0;
+    std::uint32_t dstChannels_2 = 0;
+    std::uint32_t dstChannelsData = 0;
+    std::uint32_t dstChannelsStart = 0;
+    std::uint32_t srcSampleBits = 0;
+    std::uint32_t srcSampleBytes = 0;
+    std::uint32_t dstSampleBits = 0;
+    std::uint32_t dstSampleBytes = 0;
+    std::uint32_t discardBytes = 0;
+
+    // Working buffers: interleaved doubles on the integer scale, present only
+    // while the processing pass needs them.
+    std::vector<double> audioIn;
+    std::vector<double> audioBuf_0;
+    std::vector<double> audioBuf_0_sub;
+    std::vector<double> audioBuf_1;
+    std::vector<double> audioBuf_2;
+    std::vector<std::uint8_t> dstAudioData;
+
+    // Clipping results.
+    double clipPercent = 0;
+    double clipFactor = 0;
+    double clipdB = 0;
+    std::int64_t clipOption = 0;   // 1000 "Attenuate", 1001 "Clamp"
+
+    // Metrics.
+    double rmsRatio = 0;
+    double ccc = 0;
+    std::vector<std::string> srcMetrics;
+    std::vector<std::string> midMetrics;
+    std::vector<std::string> dstMetrics;
+    double srcLoudnessValue = 0, dstLoudnessValue = 0;
+    double srcLoudnessRange = 0, dstLoudnessRange = 0;
+    double srcMaxTruePeakLevel = 0, dstMaxTruePeakLevel = 0;
+    double srcMaxMomentaryLoudness = 0, dstMaxMomentaryLoudness = 0;
+    double srcMaxShortTermLoudness = 0, dstMaxShortTermLoudness = 0;
+
+private:
+    mutable std::mutex textMutex_;
+    TableTexts texts_;
+    double progressTableTextLastUpdate_ = 0;
+};
+
+inline constexpr const char* kAudioFileRefreshViewMsg = "AudioFileRefreshViewMsg";
+
+}  // namespace auralune
