@@ -84,6 +84,12 @@ public:
     // Sample conversion, clipping management and dither
     // =======================================================================
 
+    // Copies the source's raw sample bytes into srcAudioData; called by the
+    // readers when they read samples.
+    void CreateSrcAudioData(const std::uint8_t* bytes, std::uint64_t count);
+    // Checks the analysed channels, bits, rate and data byte order.
+    void ValidateAudioParameters();
+
     // =======================================================================
     // File formats: WAV, AIFF/AIFF-C, FLAC, processing mark and metadata
     // =======================================================================
