@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,21 +33,6 @@ TEST(SanitiseUtf8, ReplacesEachMaximalIllFormedSubsequence)
     EXPECT_EQ(sanitiseUtf8("\xED\xA0\x80"), kFFFD + kFFFD + kFFFD);
     EXPECT_EQ(sanitiseUtf8("\xF4\x90\x80\x80"), kFFFD + kFFFD + kFFFD + kFFFD);
     EXPECT_EQ(sanitiseUtf8("\xF5\x80"), kFFFD + kFFFD);
-}
-
-TEST(FixedFieldText, StopsAtTheFirstNulAndNeverLeavesTheField)
-{
-    const std::vector<std::uint8_t> bytes{'A', 'B', 0, 'C', 'D', 'E', 'F'};
-    EXPECT_EQ(fixedFieldText(std::span(bytes)), "AB");
-    EXPECT_EQ(fixedFieldText(std::span(bytes).subspan(3, 2)), "CD");
-    EXPECT_EQ(fixedFieldText(std::span(bytes).subspan(2, 0)), "");
-}
-
-TEST(HexDescription, GroupsFourBytes)
-{
-    const std::vector<std::uint8_t> bytes{0x00, 0x01, 0x02, 0x03, 0x04, 0xAB};
-    EXPECT_EQ(hexDescription(bytes), "<00010203 04ab>");
-    EXPECT_EQ(hexDescription({}), "<>");
 }
 
 std::vector<std::uint8_t> bextChunk(std::size_t size)
@@ -110,16 +96,6 @@ TEST(DecodeBext, RefusesAChunkShorterThanItsFixedPart)
     EXPECT_FALSE(decodeBext(bextChunk(8), false));
     EXPECT_FALSE(decodeBext({}, false));
     EXPECT_TRUE(decodeBext(bextChunk(610), false));
-}
-
-TEST(IxmlText, TakesThePayloadUpToATerminator)
-{
-    std::vector<std::uint8_t> chunk{'i', 'X', 'M', 'L', 7, 0, 0, 0, '<', 'B', 'W', 'F', '>', 0, 0};
-    EXPECT_EQ(ixmlText(chunk), "<BWF>");
-    chunk.resize(8);
-    EXPECT_EQ(ixmlText(chunk), "");
-    chunk.resize(7);
-    EXPECT_FALSE(ixmlText(chunk));
 }
 
 }  // namespace
