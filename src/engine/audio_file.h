@@ -98,6 +98,27 @@ public:
     // Metrics and reports
     // =======================================================================
 
+    // Stage numbers: 1 source, 2 between the enhancements (only when an
+    // Enhancement 2 follows), 4 destination.
+
+    // File facts of a stage into its report list (srcMetrics, midMetrics,
+    // dstMetrics); the source stage adds a summary of the carried metadata,
+    // the destination stage the enhancement, date, hi-res and dither lines.
+    void AnalyseAudioMetricsBasic(int stage);
+    // The decoded bext chunk of the source; a chunk shorter than its fixed
+    // part is a damaged header (error 0x20). The argument is not used.
+    void AnalyseAudioMetricsBEXT(int stage);
+    // The iXML text of the source, unparsed; a chunk shorter than its header
+    // is a damaged header (error 0x20). The argument is not used.
+    void AnalyseAudioMetricsIXML(int stage);
+    // The Vorbis comments of a FLAC source. The argument is not used.
+    void AnalyseAudioMetricsVorbis(int stage);
+
+    // Set by the FLAC reader when the source had a Vorbis comment block with
+    // entries, even if every entry was empty and srcVorbisComments stays
+    // empty: the report then shows the Vorbis header line alone.
+    bool srcVorbisCommentsPresent = false;
+
     // =======================================================================
     // Fields
     // =======================================================================
