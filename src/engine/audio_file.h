@@ -104,7 +104,8 @@ public:
     // answer goes to clipOption.
     void ShowClippingGainWarning();
     // Last step of ProcessAudioData: audioBuf_2 to dstAudioData; releases
-    // every working buffer.
+    // every working buffer. With an error already set (a failed stage after
+    // Enhancement 2) it writes nothing and the error stands.
     void ConvertAudioToInteger();
 
     // Resizes a working buffer to `count` zeroed elements. On failure it logs
