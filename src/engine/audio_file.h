@@ -89,6 +89,33 @@ public:
     void CreateSrcAudioData(const std::uint8_t* bytes, std::uint64_t count);
     // Checks the analysed channels, bits, rate and data byte order.
     void ValidateAudioParameters();
+    // First step of ProcessAudioData: srcAudioData to audioIn on the
+    // source's integer scale; releases srcAudioData.
+    void ConvertAudioToDouble();
+    // Puts audioBuf_0 on the destination scale when the destination is wider
+    // than the source (16 > 24 bits).
+    void PromoteAudioTo24Bit();
+    // Triangular dither on audioBuf_2, when the settings ask for it.
+    void DitherAudio();
+    // Measures and corrects the out-of-range samples of audioBuf_2; the
+    // stage is always 4, the destination.
+    void ClippingManagement(std::uint32_t stage);
+    // The clipping dialog, on the main thread; the calling pass waits. The
+    // answer goes to clipOption.
+    void ShowClippingGainWarning();
+    // Last step of ProcessAudioData: audioBuf_2 to dstAudioData; releases
+    // every working buffer. With an error already set (a failed stage after
+    // Enhancement 2) it writes nothing and the error stands.
+    void ConvertAudioToInteger();
+
+    // Resizes a working buffer to `count` zeroed elements. On failure it logs
+    // "<ERROR> Memory allocation", sets error bit 0x2, leaves the buffer empty
+    // and returns false.
+    bool allocateWorkBuffer(std::vector<double>& buffer, std::uint64_t count);
+    bool allocateWorkBuffer(std::vector<std::uint8_t>& buffer, std::uint64_t count);
+    // Releases srcAudioData and every sample buffer; dstAudioData stays for
+    // the writer.
+    void releaseWorkBuffers();
 
     // =======================================================================
     // File formats: WAV, AIFF/AIFF-C, FLAC, processing mark and metadata
