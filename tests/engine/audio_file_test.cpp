@@ -1,6 +1,7 @@
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
 #include "support/job_fixture.h"
+#include "support/sample_job.h"
 
 #include <gtest/gtest.h>
 
@@ -151,16 +152,10 @@ TEST(AudioFileJob, EveryErrorAndWarningTextEndsWithABlank)
     EXPECT_EQ(errorTexts(0x1 | 0x8000), "") << "bits outside the table add nothing";
 }
 
-struct RecordingController final : SettingsControllerInterface {
-    std::vector<bool> warnPreprocess;
-    void updateWarnPreprocess(bool warn) override { warnPreprocess.push_back(warn); }
-    void updateClipManagement(int) override {}
-};
-
 TEST(AudioFileJob, AlreadyProcessedAlertBeepsAndTurnsWarningOffWhenSuppressed)
 {
     TestPlatform t;
-    RecordingController controller;
+    test::RecordingSettingsController controller;
     auto job = t.job("/m/a.wav");
     job->settings.settingsController = &controller;
 
