@@ -198,7 +198,7 @@ void addSettingsCommand(CLI::App& app, CommandContext& context)
     reset->add_option("KEY", request->key, "Settings key to return to its registered default");
     reset->add_flag("--all", request->all, "Return every setting to its registered default");
     reset->add_option("--group", request->group, "Apply a preferences tab's reset values")
-        ->check(CLI::IsMember({"settings", "phonograph", "wow", "cd4"}));
+        ->check(CLI::IsMember(kResetGroups));
     reset->callback([&context, request] { resetSettings(context, *request); });
 }
 
