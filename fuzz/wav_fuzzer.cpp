@@ -59,7 +59,8 @@ void roundTrip(const AudioFile& source, const Platform& platform)
     back.AnalyseWAVImage(image, false);
     // Channel counts past 16 bits and widths past 65535 bits do not survive
     // the 16-bit fmt fields; everything else must.
-    if (source.srcChannels <= 0xFFFF && source.srcSampleBits <= 0xFFFF && source.srcChannels * source.srcSampleBytes <= 0xFFFF &&
+    if (source.srcChannels <= 0xFFFF && source.srcSampleBits <= 0xFFFF &&
+        source.srcChannels * source.srcSampleBytes <= 0xFFFF &&
         (back.error != 0 || back.srcAudioData != source.srcAudioData))
         __builtin_trap();
 }

@@ -121,6 +121,8 @@ public:
     std::uint64_t carriedBextChunkSize() const;
     std::uint64_t carriedIXMLChunkSize() const;
     std::uint64_t carriedID3ChunkSize() const;
+    // Logs a warning for each stored chunk too short to be carried.
+    void WarnShortCarriedChunks();
 
     // =======================================================================
     // Metrics and reports

@@ -34,8 +34,8 @@ std::optional<ProcessingMark> decodeProcessingMark(std::span<const std::uint8_t>
     return mark;
 }
 
-bytes::Buffer encodeProcessingMark(std::string_view version, std::uint64_t enhancement1,
-                                   std::uint64_t enhancement2, std::string_view date, bool bigEndianSize)
+bytes::Buffer encodeProcessingMark(std::string_view version, std::uint64_t enhancement1, std::uint64_t enhancement2,
+                                   std::string_view date, bool bigEndianSize)
 {
     bytes::Buffer chunk;
     chunk.reserve(kMarkChunkBytes);
@@ -142,8 +142,8 @@ void AudioFile::CreateMetadataChunk(std::vector<std::uint8_t>& buffer)
                        "-[AudioFile CreateMetadataChunk:]");
     const std::size_t before = buffer.size();
     try {
-        const bytes::Buffer chunk = encodeProcessingMark(kMarkVersionText, settings.filterType_1,
-                                                         settings.filterType_2, date, dstEndianessValues == kEndianBig);
+        const bytes::Buffer chunk = encodeProcessingMark(kMarkVersionText, settings.filterType_1, settings.filterType_2,
+                                                         date, dstEndianessValues == kEndianBig);
         buffer.insert(buffer.end(), chunk.begin(), chunk.end());
     } catch (const std::bad_alloc&) {
         buffer.resize(before);
@@ -166,15 +166,18 @@ void AudioFile::ReadMetadataChunk(std::span<const std::uint8_t> data, bool heade
     platform.log.info(formatText(" version = %16.16s", fieldText(data, kMarkVersionWidth).c_str()));
     const std::optional<ProcessingMark> mark = decodeProcessingMark(data);
     if (!mark) {
-        platform.log.warning(formatText(" KEST chunk of %zu bytes is too short for its layout and is ignored",
-                                        data.size()));
+        platform.log.warning(
+            formatText(" KEST chunk of %zu bytes is too short for its layout and is ignored", data.size()));
         return;
     }
-    platform.log.info(formatText(" Enhancement 1 type = %lx (hex) %li (dec)", static_cast<unsigned long>(mark->enhancement1),
+    platform.log.info(formatText(" Enhancement 1 type = %lx (hex) %li (dec)",
+                                 static_cast<unsigned long>(mark->enhancement1),
                                  static_cast<long>(mark->enhancement1)));
-    platform.log.info(formatText(" Enhancement 2 type = %lx (hex) %li (dec)", static_cast<unsigned long>(mark->enhancement2),
+    platform.log.info(formatText(" Enhancement 2 type = %lx (hex) %li (dec)",
+                                 static_cast<unsigned long>(mark->enhancement2),
                                  static_cast<long>(mark->enhancement2)));
-    const std::span<const std::uint8_t> date(reinterpret_cast<const std::uint8_t*>(mark->date.data()), mark->date.size());
+    const std::span<const std::uint8_t> date(reinterpret_cast<const std::uint8_t*>(mark->date.data()),
+                                             mark->date.size());
     platform.log.info(formatText(" Converted: %26.26s", fieldText(date, kMarkDateWidth).c_str()));
     MetadataWarning(mark->enhancement1, mark->enhancement2, headerOnly, mark->layout);
 }
@@ -218,10 +221,25 @@ std::uint64_t AudioFile::carriedID3ChunkSize() const
     return srcID3ChunkData.size() > 8 ? srcID3ChunkData.size() : 0;
 }
 
+void AudioFile::WarnShortCarriedChunks()
+{
+    const bool loudnessInBext = settings.calculateDstR128 && settings.dstBwfMetadata;
+    if (loudnessInBext && !srcBextChunkData.empty() && !usableBextChunk(srcBextChunkData))
+        platform.log.warning(
+            formatText("Stored BEXT chunk of %zu bytes is too short; a new one is written", srcBextChunkData.size()));
+    if (loudnessInBext && !srcIXMLChunkData.empty() && srcIXMLChunkData.size() < 8)
+        platform.log.warning(formatText("Stored iXML chunk of %zu bytes is shorter than its header and is not carried",
+                                        srcIXMLChunkData.size()));
+    if (!srcID3ChunkData.empty() && srcID3ChunkData.size() < 8)
+        platform.log.warning(formatText("Stored ID3v2 chunk of %zu bytes is shorter than its header and is not carried",
+                                        srcID3ChunkData.size()));
+}
+
 namespace {
 
 // Appends a built chunk, or reports the failed allocation on the job.
-void appendChunk(std::vector<std::uint8_t>& buffer, const auto& build, const Platform& platform, std::atomic<int>& error)
+void appendChunk(std::vector<std::uint8_t>& buffer, const auto& build, const Platform& platform,
+                 std::atomic<int>& error)
 {
     const std::size_t before = buffer.size();
     try {
@@ -242,13 +260,15 @@ void AudioFile::CreateBextChunk(std::vector<std::uint8_t>& buffer, std::uint64_t
         return;
     if (dstEndianessValues != kEndianLittle)
         raiseAssertion("Unexpected destination values endianess in %s", "-[AudioFile CreateBextChunk::]");
-    const std::span<const std::uint8_t> source =
-        usableBextChunk(srcBextChunkData) ? std::span<const std::uint8_t>(srcBextChunkData) : std::span<const std::uint8_t>();
+    const std::span<const std::uint8_t> source = usableBextChunk(srcBextChunkData)
+                                                     ? std::span<const std::uint8_t>(srcBextChunkData)
+                                                     : std::span<const std::uint8_t>();
     if (size != (source.empty() ? kBextChunkBytes : source.size()))
         raiseAssertion("Unexpected bext chunk size in %s", "-[AudioFile CreateBextChunk::]");
     const BextLoudness loudness{dstLoudnessValue, dstLoudnessRange, dstMaxTruePeakLevel, dstMaxMomentaryLoudness,
                                 dstMaxShortTermLoudness};
-    appendChunk(buffer, [&] { return buildBextChunk(source, loudness); }, platform, error);
+    appendChunk(
+        buffer, [&] { return buildBextChunk(source, loudness); }, platform, error);
 }
 
 void AudioFile::CreateIXMLChunk(std::vector<std::uint8_t>& buffer, std::uint64_t size)
@@ -257,8 +277,9 @@ void AudioFile::CreateIXMLChunk(std::vector<std::uint8_t>& buffer, std::uint64_t
         return;
     if (size != srcIXMLChunkData.size())
         raiseAssertion("Unexpected iXML chunk size in %s", "-[AudioFile CreateIXMLChunk::]");
-    appendChunk(buffer, [&] { return rebuildChunk("iXML", srcIXMLChunkData, dstEndianessValues == kEndianBig); },
-                platform, error);
+    appendChunk(
+        buffer, [&] { return rebuildChunk("iXML", srcIXMLChunkData, dstEndianessValues == kEndianBig); }, platform,
+        error);
 }
 
 void AudioFile::CreateID3Chunk(std::vector<std::uint8_t>& buffer, std::uint64_t size)
@@ -267,8 +288,9 @@ void AudioFile::CreateID3Chunk(std::vector<std::uint8_t>& buffer, std::uint64_t 
         return;
     if (size != srcID3ChunkData.size())
         raiseAssertion("Unexpected ID3 chunk size in %s", "-[AudioFile CreateID3Chunk::]");
-    appendChunk(buffer, [&] { return rebuildChunk("ID3 ", srcID3ChunkData, dstEndianessValues == kEndianBig); },
-                platform, error);
+    appendChunk(
+        buffer, [&] { return rebuildChunk("ID3 ", srcID3ChunkData, dstEndianessValues == kEndianBig); }, platform,
+        error);
 }
 
 }  // namespace auralune

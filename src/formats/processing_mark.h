@@ -73,7 +73,7 @@ struct ProcessingMark {
     int layout = 2;
     std::uint64_t enhancement1 = 0;
     std::uint64_t enhancement2 = 0;
-    std::string date;      // the 26 date characters, as stored
+    std::string date;   // the 26 date characters, as stored
 };
 
 // Decodes the data of a mark chunk (after its 8-byte header). Nothing when
@@ -82,8 +82,8 @@ std::optional<ProcessingMark> decodeProcessingMark(std::span<const std::uint8_t>
 
 // The 66-byte chunk. The texts are padded with spaces (or cut) to their
 // fields; the size field is big-endian for AIFF destinations.
-bytes::Buffer encodeProcessingMark(std::string_view version, std::uint64_t enhancement1,
-                                   std::uint64_t enhancement2, std::string_view date, bool bigEndianSize);
+bytes::Buffer encodeProcessingMark(std::string_view version, std::uint64_t enhancement1, std::uint64_t enhancement2,
+                                   std::string_view date, bool bigEndianSize);
 
 // Local time as "yyyy-MM-dd HH:mm:ss +hhmm" (25 characters for years 1000-9999).
 std::string markDateText(std::time_t when);

@@ -16,16 +16,15 @@ WavImagePlan planWavImage(std::uint64_t frames, std::uint64_t bytesPerFrame, std
                           std::uint64_t ixmlBytes, std::uint64_t id3Bytes)
 {
     WavImagePlan plan{frames, 0, bextBytes, ixmlBytes, id3Bytes, 0, false, false};
-    // Every operand is below 2^48 for any real image; these caps keep the
-    // sums exact for any input.
+    // Real images stay far below 2^40 bytes; capping every operand there
+    // keeps the sums below exact for any input.
     constexpr std::uint64_t kCap = std::uint64_t{1} << 40;
-    if (wavRiffSize(0, std::min(bextBytes, kCap), std::min(ixmlBytes, kCap), std::min(id3Bytes, kCap)) > kRiffSizeLimit) {
+    if (wavRiffSize(0, std::min(bextBytes, kCap), std::min(ixmlBytes, kCap), std::min(id3Bytes, kCap)) >
+        kRiffSizeLimit) {
         plan.bextBytes = plan.ixmlBytes = plan.id3Bytes = 0;
         plan.metadataDropped = true;
     }
-    if (bytesPerFrame == 0 || bytesPerFrame > kCap)
-        plan.frames = 0;
-    plan.frames = std::min(plan.frames, kCap / std::max<std::uint64_t>(bytesPerFrame, 1));
+    plan.frames = (bytesPerFrame == 0 || bytesPerFrame > kCap) ? 0 : std::min(frames, kCap / bytesPerFrame);
     plan.audioBytes = plan.frames * bytesPerFrame;
     plan.riffSize = wavRiffSize(plan.audioBytes, plan.bextBytes, plan.ixmlBytes, plan.id3Bytes);
     if (plan.riffSize <= kRiffSizeLimit)
@@ -219,8 +218,8 @@ private:
         } else if (formatTag == kFormatExtensible && spot.size == 40) {
             log_.info(formatText(" wFormatTag is %i (WAVE_FORMAT_EXTENSIBLE)", formatTag));
         } else {
-            return fail(formatText("Unexpected wFormatTag: %x (hex) %u (dec), ckDataSize: %x (hex) %u (dec)",
-                                   formatTag, formatTag, spot.size, spot.size),
+            return fail(formatText("Unexpected wFormatTag: %x (hex) %u (dec), ckDataSize: %x (hex) %u (dec)", formatTag,
+                                   formatTag, spot.size, spot.size),
                         kErrorCompression);
         }
 
@@ -375,6 +374,7 @@ void AudioFile::CreateDestBufferWAV(std::vector<std::uint8_t>& buffer)
     const std::uint64_t frameBytes = std::uint64_t{dstChannelsData} * dstSampleBytes;
     if (dstAudioData.size() < frameBytes * dstFrames)
         raiseAssertion("Unexpected dstAudioData length in %s", "-[AudioFile CreateDestBufferWAV:]");
+    WarnShortCarriedChunks();
     const WavImagePlan plan =
         planWavImage(dstFrames, frameBytes, carriedBextChunkSize(), carriedIXMLChunkSize(), carriedID3ChunkSize());
 
@@ -387,9 +387,11 @@ void AudioFile::CreateDestBufferWAV(std::vector<std::uint8_t>& buffer)
         };
         const unsigned long from = seconds(srcFrames, srcFrameRate);
         const unsigned long to = seconds(dstFrames, dstFrameRate);
-        platform.log.warning(formatText("Audio duration trucated from %02lu:%02lu > %02lu:%02lu to fit within 4GB limit",
-                                        from / 60, from % 60, to / 60, to % 60));
-        setTableText(TableText::Duration, formatText("%02lu:%02lu > %02lu:%02lu", from / 60, from % 60, to / 60, to % 60));
+        platform.log.warning(
+            formatText("Audio duration trucated from %02lu:%02lu > %02lu:%02lu to fit within 4GB limit", from / 60,
+                       from % 60, to / 60, to % 60));
+        setTableText(TableText::Duration,
+                     formatText("%02lu:%02lu > %02lu:%02lu", from / 60, from % 60, to / 60, to % 60));
         postRefresh();
         warning |= kWarningTruncated4GB;
     }
@@ -397,12 +399,14 @@ void AudioFile::CreateDestBufferWAV(std::vector<std::uint8_t>& buffer)
     const std::size_t before = buffer.size();
     try {
         buffer.reserve(before + 8 + plan.riffSize);
-        const WavFormatFields format{static_cast<std::uint16_t>(dstChannelsData), static_cast<std::uint32_t>(dstFrameRate),
-                                     static_cast<std::uint16_t>(dstSampleBytes), static_cast<std::uint16_t>(dstSampleBits)};
+        const WavFormatFields format{
+            static_cast<std::uint16_t>(dstChannelsData), static_cast<std::uint32_t>(dstFrameRate),
+            static_cast<std::uint16_t>(dstSampleBytes), static_cast<std::uint16_t>(dstSampleBits)};
         const bytes::Buffer header =
             wavHeader(format, static_cast<std::uint32_t>(plan.audioBytes), static_cast<std::uint32_t>(plan.riffSize));
         buffer.insert(buffer.end(), header.begin(), header.end());
-        buffer.insert(buffer.end(), dstAudioData.begin(), dstAudioData.begin() + static_cast<std::ptrdiff_t>(plan.audioBytes));
+        buffer.insert(buffer.end(), dstAudioData.begin(),
+                      dstAudioData.begin() + static_cast<std::ptrdiff_t>(plan.audioBytes));
         if (plan.audioBytes & 1)
             buffer.push_back(0);
     } catch (const std::bad_alloc&) {

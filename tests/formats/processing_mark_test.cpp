@@ -28,9 +28,18 @@ TEST(ProcessingMark, CatalogueFlagBitsMatchTheMarkTable)
 TEST(ProcessingMark, VersionTextSelectsTheLayout)
 {
     const std::pair<std::string_view, int> cases[] = {
-        {"v2.0.13         ", 1}, {"v2.0.14         ", 2}, {"v2.1            ", 2}, {"v3.0            ", 2},
-        {"v1.0.0          ", 1}, {"V2-0-14", 2},           {"v2.0.14b", 1},           {"v2..0.99", 2},
-        {"", 1},                 {"v12", 2},               {std::string_view("v2.0.14\0\0 1", 11), 2},        {"vx.9.9", 1},
+        {"v2.0.13         ", 1},
+        {"v2.0.14         ", 2},
+        {"v2.1            ", 2},
+        {"v3.0            ", 2},
+        {"v1.0.0          ", 1},
+        {"V2-0-14", 2},
+        {"v2.0.14b", 1},
+        {"v2..0.99", 2},
+        {"", 1},
+        {"v12", 2},
+        {std::string_view("v2.0.14\0\0 1", 11), 2},
+        {"vx.9.9", 1},
     };
     for (const auto& [text, layout] : cases)
         EXPECT_EQ(AudioFile::GetMetadataChunkVersion(text), layout) << text;
@@ -130,7 +139,8 @@ TEST(ProcessingMark, WrittenMarkReadsBackAsLayoutTwoAndWarnsOnlyWhenAnalysing)
             const auto shown = h.alerts.shown();
             ASSERT_EQ(shown.size(), headerOnly && warn ? 1u : 0u);
             if (!shown.empty()) {
-                EXPECT_EQ(shown[0].informativeText, "This source file has already been processed with KESTRALIN + Hi-Res.");
+                EXPECT_EQ(shown[0].informativeText,
+                          "This source file has already been processed with KESTRALIN + Hi-Res.");
                 EXPECT_EQ(h.beeper.count(), 1);
             }
         }
@@ -245,6 +255,11 @@ TEST(CarriedChunks, HeadersAreRewrittenInTheDestinationByteOrder)
     EXPECT_EQ(h.job.carriedIXMLChunkSize(), 0u);
     EXPECT_EQ(h.job.carriedID3ChunkSize(), 0u);
     EXPECT_EQ(h.job.carriedBextChunkSize(), 610u);
+    h.job.WarnShortCarriedChunks();
+    EXPECT_EQ(h.log.lines(),
+              (std::vector<std::string>{
+                  "<WARNING> Stored BEXT chunk of 20 bytes is too short; a new one is written",
+                  "<WARNING> Stored ID3v2 chunk of 2 bytes is shorter than its header and is not carried"}));
     h.job.settings.dstBwfMetadata = false;
     EXPECT_EQ(h.job.carriedBextChunkSize(), 0u);
 }

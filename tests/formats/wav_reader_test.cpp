@@ -169,7 +169,11 @@ TEST(WavReader, KeepsTheFirstCopyOfCarriedChunksAndSkipsAShortBext)
     EXPECT_EQ(h.job.srcIXMLChunkData, (std::vector<std::uint8_t>{1, 2, 3}));
     EXPECT_EQ(h.job.srcAudioData, kCorpusSamples);
 
-    const auto shortBext = RiffBuilder().fmt(2, 44100, 16).chunk("bext", std::vector<std::uint8_t>(100, 1)).chunk("data", kCorpusSamples).image();
+    const auto shortBext = RiffBuilder()
+                               .fmt(2, 44100, 16)
+                               .chunk("bext", std::vector<std::uint8_t>(100, 1))
+                               .chunk("data", kCorpusSamples)
+                               .image();
     JobHarness s;
     s.job.AnalyseWAVImage(shortBext, true);
     EXPECT_EQ(s.job.error, 0);
@@ -180,14 +184,15 @@ TEST(WavReader, KeepsTheFirstCopyOfCarriedChunksAndSkipsAShortBext)
 TEST(WavReader, DuplicateRetainedChunksStopTheParse)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"fmt ", "<ERROR> There can only be one FMT chunk"},  {"KEST", "<ERROR> There can only be one KEST chunk"},
-        {"bext", "<ERROR> There can only be one BEXT chunk"}, {"iXML", "<ERROR> There can only be one iXML chunk"},
+        {"fmt ", "<ERROR> There can only be one FMT chunk"},   {"KEST", "<ERROR> There can only be one KEST chunk"},
+        {"bext", "<ERROR> There can only be one BEXT chunk"},  {"iXML", "<ERROR> There can only be one iXML chunk"},
         {"ID3 ", "<ERROR> There can only be one ID3v2 chunk"},
     };
     for (const auto& [id, line] : cases) {
-        const std::vector<std::uint8_t> body = std::string_view(id) == "fmt " ? RiffBuilder::fmtData(2, 44100, 16)
-                                                                             : std::vector<std::uint8_t>(4, 0);
-        const auto image = RiffBuilder().fmt(2, 44100, 16).chunk(id, body).chunk(id, body).chunk("data", kCorpusSamples).image();
+        const std::vector<std::uint8_t> body =
+            std::string_view(id) == "fmt " ? RiffBuilder::fmtData(2, 44100, 16) : std::vector<std::uint8_t>(4, 0);
+        const auto image =
+            RiffBuilder().fmt(2, 44100, 16).chunk(id, body).chunk(id, body).chunk("data", kCorpusSamples).image();
         JobHarness h;
         h.job.AnalyseWAVImage(image, true);
         EXPECT_EQ(h.job.error, kErrorHeader) << id;
@@ -222,7 +227,7 @@ struct ToolCase {
     std::string arguments;   // between the input and the output file
     std::uint32_t channels;
     std::uint32_t bits;
-    int error;               // after the reader and ValidateAudioParameters
+    int error;   // after the reader and ValidateAudioParameters
 };
 
 TEST(WavReader, ReadsFilesMadeByIndependentTools)

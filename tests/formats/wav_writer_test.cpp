@@ -35,10 +35,10 @@ TEST(WavWriter, OneSecondStereo16BitImageIsByteExact)
     Bytes image;
     h.job.CreateDestBufferWAV(image);
     ASSERT_EQ(image.size(), 44u + 176400u + 66u);
-    const Bytes header{'R', 'I', 'F', 'F', 0x76, 0xB1, 0x02, 0x00, 'W', 'A', 'V', 'E',   // 176502
-                       'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0,
-                       0x44, 0xAC, 0, 0, 0x10, 0xB1, 0x02, 0,   // 44100, 176400
-                       4, 0, 16, 0, 'd', 'a', 't', 'a', 0x10, 0xB1, 0x02, 0};
+    const Bytes header{'R',  'I',  'F', 'F', 0x76, 0xB1, 0x02, 0x00, 'W',  'A',  'V',  'E',   // 176502
+                       'f',  'm',  't', ' ', 16,   0,    0,    0,    1,    0,    2,    0,
+                       0x44, 0xAC, 0,   0,   0x10, 0xB1, 0x02, 0,   // 44100, 176400
+                       4,    0,    16,  0,   'd',  'a',  't',  'a',  0x10, 0xB1, 0x02, 0};
     EXPECT_EQ(Bytes(image.begin(), image.begin() + 44), header);
     EXPECT_TRUE(std::equal(h.job.dstAudioData.begin(), h.job.dstAudioData.end(), image.begin() + 44));
     EXPECT_TRUE(bytes::hasFourCC(image, 44 + 176400, "KEST"));

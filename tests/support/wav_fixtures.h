@@ -34,7 +34,12 @@ struct JobHarness {
 // Builds RIFF images chunk by chunk.
 class RiffBuilder {
 public:
-    explicit RiffBuilder(std::string_view form = "WAVE") { bytes::appendText(image_, "RIFF"); bytes::appendLE<std::uint32_t>(image_, 0); bytes::appendText(image_, form); }
+    explicit RiffBuilder(std::string_view form = "WAVE")
+    {
+        bytes::appendText(image_, "RIFF");
+        bytes::appendLE<std::uint32_t>(image_, 0);
+        bytes::appendText(image_, form);
+    }
 
     // A chunk with its pad byte when the size is odd (unless told not to).
     RiffBuilder& chunk(std::string_view id, const std::vector<std::uint8_t>& data, bool pad = true)
@@ -42,7 +47,8 @@ public:
         return chunkWithSize(id, static_cast<std::uint32_t>(data.size()), data, pad);
     }
     // A chunk whose size field says `size`, whatever data follows.
-    RiffBuilder& chunkWithSize(std::string_view id, std::uint32_t size, const std::vector<std::uint8_t>& data, bool pad = true)
+    RiffBuilder& chunkWithSize(std::string_view id, std::uint32_t size, const std::vector<std::uint8_t>& data,
+                               bool pad = true)
     {
         bytes::appendText(image_, id);
         bytes::appendLE(image_, size);
@@ -63,7 +69,8 @@ public:
         return out;
     }
 
-    static std::vector<std::uint8_t> fmtData(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits, std::uint16_t tag = 1)
+    static std::vector<std::uint8_t> fmtData(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
+                                             std::uint16_t tag = 1)
     {
         std::vector<std::uint8_t> d;
         const std::uint16_t align = static_cast<std::uint16_t>(channels * ((bits + 7) / 8));
@@ -86,7 +93,7 @@ public:
         bytes::appendLE(d, mask);
         bytes::appendLE(d, subFormat);
         static constexpr std::uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                                      0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+                                                       0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
         d.insert(d.end(), std::begin(kGuidTail), std::end(kGuidTail));
         return d;
     }
