@@ -56,8 +56,9 @@ bytes::Buffer wavHeader(const WavFormatFields& format, std::uint32_t audioBytes,
     bytes::appendLE(header, std::uint16_t{1});   // PCM, also for 24-bit and six channels
     bytes::appendLE(header, format.channels);
     bytes::appendLE(header, format.frameRate);
-    bytes::appendLE(header, static_cast<std::uint32_t>(format.frameRate * format.channels * format.sampleBytes));
-    bytes::appendLE(header, static_cast<std::uint16_t>(format.channels * format.sampleBytes));
+    const std::uint32_t frameBytes = std::uint32_t{format.channels} * format.sampleBytes;
+    bytes::appendLE(header, format.frameRate * frameBytes);
+    bytes::appendLE(header, static_cast<std::uint16_t>(frameBytes));
     bytes::appendLE(header, format.sampleBits);
     bytes::appendText(header, "data");
     bytes::appendLE(header, audioBytes);
@@ -397,6 +398,7 @@ void AudioFile::CreateDestBufferWAV(std::vector<std::uint8_t>& buffer)
     }
 
     const std::size_t before = buffer.size();
+    const int errorBefore = error;
     try {
         buffer.reserve(before + 8 + plan.riffSize);
         const WavFormatFields format{
@@ -429,7 +431,7 @@ void AudioFile::CreateDestBufferWAV(std::vector<std::uint8_t>& buffer)
     start = buffer.size();
     CreateID3Chunk(buffer, plan.id3Bytes);
     padAfter(start);
-    if (error & kErrorMemory)
+    if ((error & ~errorBefore) & kErrorMemory)
         buffer.resize(before);
 }
 
