@@ -121,6 +121,36 @@ public:
     // File formats: WAV, AIFF/AIFF-C, FLAC, processing mark and metadata
     // =======================================================================
 
+    // Reads the RIFF/WAVE source inputFile: headers and metadata, and with
+    // headerOnly clear the sample bytes too. A file that cannot be opened
+    // sets error 0x4 and changes nothing else.
+    void AnalyseWAV(bool headerOnly);
+    // The same reader over a file image in memory.
+    void AnalyseWAVImage(std::span<const std::uint8_t> image, bool headerOnly);
+    // Appends the whole destination WAV image to the buffer.
+    void CreateDestBufferWAV(std::vector<std::uint8_t>& buffer);
+
+    // Appends the 66-byte processing mark.
+    void CreateMetadataChunk(std::vector<std::uint8_t>& buffer);
+    // The layout (1 or 2) that a mark's 16-character version text selects.
+    static int GetMetadataChunkVersion(std::string_view version);
+    // Decodes a mark's chunk data and records it; shared by the readers.
+    void ReadMetadataChunk(std::span<const std::uint8_t> data, bool headerOnly);
+    // Records the prior enhancements of a mark and warns when analysing.
+    void MetadataWarning(std::uint64_t enhancement1, std::uint64_t enhancement2, bool headerOnly, int layout);
+    // Append the carried chunks; size 0 (or a stored chunk too short to
+    // carry) appends nothing, except that bext is then written new.
+    void CreateBextChunk(std::vector<std::uint8_t>& buffer, std::uint64_t size);
+    void CreateIXMLChunk(std::vector<std::uint8_t>& buffer, std::uint64_t size);
+    void CreateID3Chunk(std::vector<std::uint8_t>& buffer, std::uint64_t size);
+    // Whole-chunk sizes of the carried chunks a destination gets (0: none):
+    // bext and iXML only with destination loudness written into bext.
+    std::uint64_t carriedBextChunkSize() const;
+    std::uint64_t carriedIXMLChunkSize() const;
+    std::uint64_t carriedID3ChunkSize() const;
+    // Logs a warning for each stored chunk too short to be carried.
+    void WarnShortCarriedChunks();
+
     // =======================================================================
     // Metrics and reports
     // =======================================================================
