@@ -25,5 +25,6 @@ struct CommandContext {
 // Each command module adds its subcommands to the application.
 void addCatalogueCommand(CLI::App& app, CommandContext& context);
 void addSettingsCommand(CLI::App& app, CommandContext& context);
+void addAnalyseCommand(CLI::App& app, CommandContext& context);
 
 }  // namespace auralune

@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace auralune {
@@ -75,6 +76,15 @@ public:
     // =======================================================================
     // Analysis pass
     // =======================================================================
+
+    // Reads the headers and metadata (never the samples) under the analysis
+    // lock of the snapshot, fills the row texts and ends in state 4.
+    void AnalyseFileThread(const SettingsSnapshot& snapshot);
+    // A thread running the analysis pass; the queue detaches it, the CLI
+    // joins it.
+    std::thread analysisThread(const SettingsSnapshot& snapshot);
+    // "Ready to convert. " with the prior conversions and the warnings.
+    std::string readyStateText() const;
 
     // =======================================================================
     // Processing pass

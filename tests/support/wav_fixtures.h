@@ -3,6 +3,7 @@
 #include "engine/audio_file.h"
 #include "formats/byte_io.h"
 #include "platform/platform.h"
+#include "support/job_fixture.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -16,16 +17,7 @@ namespace auralune::test {
 
 // A job with captured platform services, analysed on the test's own thread
 // (which is the main thread of the run loop, so dialogs run at once).
-struct JobHarness {
-    CapturingLog log;
-    MemoryDefaultsStore defaults;
-    NotificationCenter notifications;
-    RunLoopMainThread mainThread;
-    ScriptedAlertPresenter alerts;
-    CountingBeeper beeper;
-    ManualClock clock;
-    SequenceRandomSource random{{1}};
-    Platform platform{log, defaults, notifications, mainThread, alerts, beeper, clock, random};
+struct JobHarness : TestPlatform {
     AudioFile job{platform};
 
     explicit JobHarness(const std::string& path = "/nonexistent/source.wav") { job.initWithName(path, false, false); }
