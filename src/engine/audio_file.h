@@ -91,6 +91,26 @@ public:
     // =======================================================================
 
     // =======================================================================
+    // Filter primitives and hi-res rate conversion
+    // =======================================================================
+
+    // Halves a 176.4/192 kHz audioIn in place before the enhancements.
+    void QuadDownSample();
+    // Doubles audioIn (44.1/48 kHz) into audioBuf_0.
+    void DualUpSample();
+    // Doubles audioBuf_2 in place after the enhancements (upsampleType 4).
+    void QuadUpSample();
+
+    // =======================================================================
+    // Enhancement dispatch
+    // =======================================================================
+
+    // Runs Enhancement 1 (audioBuf_0 -> audioBuf_1) or 2 (audioBuf_1 -> audioBuf_2).
+    void StereoEnhancement(std::uint32_t enhancement);
+    // "None" and "Hi-Res": a copy of the stage's input.
+    void StereoCorrectionNone(std::uint32_t enhancement);
+
+    // =======================================================================
     // Sample conversion, clipping management and dither
     // =======================================================================
 
@@ -172,6 +192,9 @@ public:
     // dstMetrics); the source stage adds a summary of the carried metadata,
     // the destination stage the enhancement, date, hi-res and dither lines.
     void AnalyseAudioMetricsBasic(int stage);
+    // Peak, RMS, crest factor, mid/side, L/R ratio, Leq and correlation of a
+    // stage's buffer; sets rmsRatio and ccc.
+    void AnalyseAudioMetricsVeridane(int stage);
     // The decoded bext chunk of the source; a chunk shorter than its fixed
     // part is a damaged header (error 0x20). The argument is not used.
     void AnalyseAudioMetricsBEXT(int stage);
