@@ -90,6 +90,13 @@ public:
     // Processing pass
     // =======================================================================
 
+    // Converts the analysed source under the processing lock of the snapshot
+    // and writes the destination; ends in state 8 or 9.
+    void ProcessFileThread(const SettingsSnapshot& snapshot);
+    // A thread running the processing pass; the queue detaches it, the CLI
+    // joins it.
+    std::thread processingThread(const SettingsSnapshot& snapshot);
+
     // =======================================================================
     // Filter primitives and hi-res rate conversion
     // =======================================================================
