@@ -39,45 +39,40 @@ void forEachBlock(std::uint64_t frames, Progress& progress, Body&& body)
     }
 }
 
-// Stereo: L and R in two lanes, M and S in two more; even and odd frames
-// keep separate accumulators so that the additions do not wait on each
-// other.
+// Stereo: L, R, M and S side by side; even and odd frames keep separate
+// accumulators so that the additions and maxima do not wait on each other.
+// The compiler turns each group of four into vector operations.
 void scanStereo(const double* samples, std::uint64_t frames, LevelSums& sums, Progress& progress)
 {
-    double peak[4] = {0, 0, 0, 0};   // L, R, M, S
+    double peak[2][4] = {};   // per lane: L, R, M, S
+    const auto add = [](const double* x, double (&q)[4], double (&p)[4]) {
+        const double l = x[0];
+        const double r = x[1];
+        const double v[4] = {l, r, (l + r) * 0.5, (l - r) * 0.5};
+        for (int k = 0; k < 4; ++k) {
+            q[k] += v[k] * v[k];
+            p[k] = std::max(p[k], std::fabs(v[k]));
+        }
+    };
     forEachBlock(frames, progress, [&](std::uint64_t begin, std::uint64_t end) {
         double q[2][4] = {};
         const double* x = samples + 2 * begin;
         std::uint64_t f = begin;
         for (; f + 2 <= end; f += 2, x += 4) {
-            for (int lane = 0; lane < 2; ++lane) {
-                const double l = x[2 * lane];
-                const double r = x[2 * lane + 1];
-                const double v[4] = {l, r, (l + r) * 0.5, (l - r) * 0.5};
-                for (int k = 0; k < 4; ++k) {
-                    q[lane][k] += v[k] * v[k];
-                    peak[k] = std::max(peak[k], std::fabs(v[k]));
-                }
-            }
+            add(x, q[0], peak[0]);
+            add(x + 2, q[1], peak[1]);
         }
-        if (f < end) {
-            const double l = x[0];
-            const double r = x[1];
-            const double v[4] = {l, r, (l + r) * 0.5, (l - r) * 0.5};
-            for (int k = 0; k < 4; ++k) {
-                q[0][k] += v[k] * v[k];
-                peak[k] = std::max(peak[k], std::fabs(v[k]));
-            }
-        }
+        if (f < end)
+            add(x, q[0], peak[0]);
         sums.sumSquares[0] += static_cast<long double>(q[0][0]) + q[1][0];
         sums.sumSquares[1] += static_cast<long double>(q[0][1]) + q[1][1];
         sums.midSumSquares += static_cast<long double>(q[0][2]) + q[1][2];
         sums.sideSumSquares += static_cast<long double>(q[0][3]) + q[1][3];
     });
-    sums.peak[0] = peak[0];
-    sums.peak[1] = peak[1];
-    sums.midPeak = peak[2];
-    sums.sidePeak = peak[3];
+    sums.peak[0] = std::max(peak[0][0], peak[1][0]);
+    sums.peak[1] = std::max(peak[0][1], peak[1][1]);
+    sums.midPeak = std::max(peak[0][2], peak[1][2]);
+    sums.sidePeak = std::max(peak[0][3], peak[1][3]);
 }
 
 void scanChannels(const double* samples, std::uint32_t channels, std::uint64_t frames, LevelSums& sums,
