@@ -37,3 +37,5 @@ void levels(benchmark::State& state)
 BENCHMARK(levels)->Arg(2)->Arg(6)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+BENCHMARK_MAIN();
