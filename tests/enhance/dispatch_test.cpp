@@ -97,8 +97,9 @@ TEST(EnhancementRoutes, FollowTheCatalogue)
 
     // Every phonograph curve goes through the phonograph chain.
     for (const EnhancementType& type : kEnhancementTypes) {
-        if (type.code() & kPhonographEqMask)
+        if (type.code() & kPhonographEqMask) {
             EXPECT_EQ(routinesOf(type.code()), std::vector<Routine>{Routine::PhonographEQ}) << type.displayName;
+        }
     }
 
     EXPECT_EQ(findEnhancementRoute(0), nullptr);
