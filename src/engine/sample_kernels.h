@@ -54,7 +54,7 @@ struct Progress {
             untilStep = whole;
         std::uint64_t begin = 0;
         while (begin < items) {
-            const std::uint64_t end = begin + std::min(items - begin, (untilStep + units - 1) / units);
+            const std::uint64_t end = begin + std::min(items - begin, (untilStep - 1) / units + 1);
             body(begin, end);
             std::uint64_t done = (end - begin) * units;
             while (done >= untilStep) {
