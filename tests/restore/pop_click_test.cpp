@@ -411,12 +411,15 @@ TEST(PopClickRemoval, CrackleIsRemovedAboveTheSplitAndCleanSoundPassesThrough)
     EXPECT_LT(std::sqrt(difference / signal), 0.0005) << std::sqrt(difference / signal);
 }
 
-TEST(PopClickRemovalDeathTest, OneFlagMustBeSet)
+TEST(PopClickRemovalDeathTest, OneFlagAndAWholeBufferAreRequired)
 {
     PopClickRun run(10000, 0);
     std::vector<double> buffer(20000);
     EXPECT_DEATH(run.job.PopClick_Crackle(buffer, false, false),
                  "bPopClickRemoval or bCrackleRemoval must be set in -\\[AudioFile PopClick_Crackle:::\\]");
+    buffer.resize(19998);
+    EXPECT_DEATH(run.job.PopClick_Crackle(buffer, true, false),
+                 "Buffer too small for its frames in -\\[AudioFile PopClick_Crackle:::\\]");
 }
 
 }  // namespace
