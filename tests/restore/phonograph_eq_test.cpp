@@ -289,6 +289,45 @@ TEST(PhonographEQ, ChainRunsItsStagesInOrder)
     EXPECT_TRUE(p.log.contains("<Info> factor =    0.2100000000"));
 }
 
+TEST(PhonographEQ, CallsPopClickZephraAndHumRemovalInTheirPlaces)
+{
+    // Pure side signal at 40 Hz: Zephra makes the low bass mono, so it is
+    // gone when Zephra runs on the source before equalisation.
+    std::vector<double> side = stereoSine(48000, 40, 48000, 1e5);
+    for (std::size_t i = 1; i < side.size(); i += 2)
+        side[i] = -side[i - 1];
+    PhonographJob plain(kRiaaCode, 48000, side);
+    const std::vector<double> before = plain.run();
+    PhonographJob p(kRiaaCode, 48000, side);
+    SettingsSnapshot& s = p.job.settings;
+    s.phonographPopClick = 2;
+    s.useZephra = s.useHumFilter = s.useLpDistortionCancel = true;
+    const std::vector<double> after = p.run();
+    const auto peak = [](const std::vector<double>& v) {
+        double m = 0;
+        for (std::size_t i = v.size() / 4; i < 3 * v.size() / 4; ++i)
+            m = std::max(m, std::fabs(v[i]));
+        return m;
+    };
+    EXPECT_LT(peak(after), 0.1 * peak(before));
+    EXPECT_EQ(p.job.error, 0);
+
+    const std::vector<std::string> lines = p.log.lines();
+    const auto position = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) - lines.begin();
+    };
+    const auto popClick = position("<Info>  Pop-Click Removal");
+    const auto lp = position("<Info>  LP Distortion Cancellation");
+    const auto zephra = position("<Info>  Zephra");
+    const auto curve = position("<Info>  Phonograph EQ A1 (RIAA)");
+    const auto hum = position("<Info>  Hum Removal");
+    ASSERT_LT(hum, static_cast<std::ptrdiff_t>(lines.size()));
+    EXPECT_LT(popClick, lp);
+    EXPECT_LT(lp, zephra);
+    EXPECT_LT(zephra, curve);
+    EXPECT_LT(curve, hum);
+}
+
 TEST(PhonographEQ, SilenceStaysSilenceThroughEveryStage)
 {
     for (int scratch : {2, 3}) {

@@ -36,6 +36,7 @@ struct PhonographJob : SampleJob {
         s.useZephraCD4 = s.useRumbleFilterCD4 = s.useHumFilterCD4 = false;
         job.dstFrameRate = rate;
         job.dstSampleBits = 24;
+        job.srcChannels = 2;
         job.dstChannels_1 = channels;
         job.dstFrames = static_cast<std::uint32_t>(stereo.size() / 2);
         job.audioBuf_0 = std::move(stereo);
