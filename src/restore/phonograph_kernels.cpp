@@ -172,32 +172,28 @@ Equaliser equaliserFor(std::uint64_t code, std::optional<Rate> rate)
     return {};
 }
 
-void equalise(std::span<const double> source, std::span<double> destination, std::uint32_t dstChannels,
-              std::uint64_t frames, const Equaliser* equaliser, Regime regime, const BiquadCoeffs* rumble,
-              std::span<double> work, Progress& progress)
+namespace {
+
+// The forward pass of equalise, compiled once per combination of stages so
+// that the frame loop carries no test of its own.
+template <bool Equalise, bool Rumble>
+void equaliseForward(const double* in, double* out, std::uint64_t outStride, std::uint64_t frames,
+                     const Equaliser& k, Regime regime, const BiquadCoeffs& hp, Progress& progress)
 {
-    const double* in = source.data();
-    // The forward pass writes the destination directly, or the work buffer
-    // when the backward rumble pass follows.
-    double* out = rumble != nullptr ? work.data() : destination.data();
-    const std::uint64_t outStride = rumble != nullptr ? 2 : dstChannels;
-    const Equaliser k = equaliser != nullptr ? *equaliser : Equaliser{};
-    const BiquadCoeffs hp = rumble != nullptr ? *rumble : BiquadCoeffs{};
     StereoLanes<EqualiserLane> eq;
     StereoLanes<BiquadLane> forward;
-
     progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
         EqualiserLane eqL = eq.left, eqR = eq.right;
         BiquadLane hpL = forward.left, hpR = forward.right;
         for (std::uint64_t n = begin; n < end; ++n) {
             double l = in[2 * n];
             double r = in[2 * n + 1];
-            if (equaliser != nullptr) {
+            if constexpr (Equalise) {
                 l = eqL.step(k, l);
                 r = eqR.step(k, r);
                 combine(regime, l, r);
             }
-            if (rumble != nullptr) {
+            if constexpr (Rumble) {
                 l = hpL.step(hp, l);
                 r = hpR.step(hp, r);
             }
@@ -207,6 +203,29 @@ void equalise(std::span<const double> source, std::span<double> destination, std
         eq = {eqL, eqR};
         forward = {hpL, hpR};
     });
+}
+
+}  // namespace
+
+void equalise(std::span<const double> source, std::span<double> destination, std::uint32_t dstChannels,
+              std::uint64_t frames, const Equaliser* equaliser, Regime regime, const BiquadCoeffs* rumble,
+              std::span<double> work, Progress& progress)
+{
+    // The forward pass writes the destination directly, or the work buffer
+    // when the backward rumble pass follows.
+    double* out = rumble != nullptr ? work.data() : destination.data();
+    const std::uint64_t outStride = rumble != nullptr ? 2 : dstChannels;
+    const Equaliser k = equaliser != nullptr ? *equaliser : Equaliser{};
+    const BiquadCoeffs hp = rumble != nullptr ? *rumble : BiquadCoeffs{};
+    const double* in = source.data();
+    if (equaliser != nullptr && rumble != nullptr)
+        equaliseForward<true, true>(in, out, outStride, frames, k, regime, hp, progress);
+    else if (equaliser != nullptr)
+        equaliseForward<true, false>(in, out, outStride, frames, k, regime, hp, progress);
+    else if (rumble != nullptr)
+        equaliseForward<false, true>(in, out, outStride, frames, k, regime, hp, progress);
+    else
+        equaliseForward<false, false>(in, out, outStride, frames, k, regime, hp, progress);
     if (rumble == nullptr)
         return;
 
