@@ -4,6 +4,7 @@
 #include "restore/phonograph_kernels.h"
 #include "restore/phonograph_options.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <optional>
