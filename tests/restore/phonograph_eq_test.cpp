@@ -35,7 +35,7 @@ std::vector<double> impulseResponse(EnhancementCode code, double rate, std::size
 
 TEST(PhonographEQ, RiaaFollowsTheAnalogueCurveAtEveryRate)
 {
-    // The spec sheet figures of the 44.1 kHz design, absolute.
+    // The published figures of the 44.1 kHz design, absolute.
     const std::vector<double> h44 = impulseResponse(kRiaaCode, 44100);
     const std::array<std::pair<double, double>, 6> figures{
         {{20, 19.5}, {100, 13.4}, {1000, 0.14}, {5000, -8.1}, {10000, -14.0}, {20000, -19.8}}};
