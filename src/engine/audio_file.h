@@ -217,6 +217,26 @@ public:
     bool srcVorbisCommentsPresent = false;
 
     // =======================================================================
+    // Phonograph restoration and speed change
+    // =======================================================================
+
+    // Every phonograph curve, "CD De-emphasis" and "Veridane Rumble Filter":
+    // the restoration chain on the stage's source buffer, then equalisation
+    // into its destination buffer.
+    void PhonographEQ(std::uint32_t stage);
+    // The RIAA recording characteristic.
+    void PhonographAntiEQ(std::uint32_t stage);
+    // Pop-click (first kind) or crackle (second kind) removal in place on a
+    // two-channel buffer of dstFrames frames.
+    void PopClick_Crackle(std::vector<double>& buffer, bool popClickRemoval, bool crackleRemoval);
+    // Stage 1 or 2 as enhancements of their own; 101 or 102 in place inside
+    // the phonograph chain.
+    void HumRemoval(std::uint32_t stage);
+    void ZephraFilter(std::uint32_t stage);
+    // Plays a record cut at another speed at its true speed (capture speeds 3-6).
+    void WindUpSpeedChange();
+
+    // =======================================================================
     // Fields
     // =======================================================================
 
