@@ -1,7 +1,73 @@
+#include "engine/assertion.h"
+#include "enhance/availability.h"
+#include "gui/main_window.h"
+#include "gui/qt_alert_presenter.h"
+#include "platform/clock.h"
+#include "platform/file_log.h"
+#include "platform/notification_center.h"
+#include "platform/platform.h"
+#include "platform/qt/qt_defaults_store.h"
+#include "platform/qt/qt_main_thread.h"
+#include "platform/qt/standard_locations.h"
+#include "platform/random_source.h"
+
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
+    using namespace auralune;
+
     QApplication app(argc, argv);
-    return 0;
+    // The same names as the command-line tool, so both share the settings.
+    QApplication::setApplicationName(QStringLiteral("Auralune"));
+    QApplication::setOrganizationName(QStringLiteral("Auralune"));
+    QApplication::setApplicationVersion(QStringLiteral(AURALUNE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("auralune"));
+
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    FileLog log(FileLog::defaultPath(), FileLog::standardErrorIsTerminal());
+    setAssertionLog(&log);
+    QtDefaultsStore defaults;
+    NotificationCenter notifications;
+    QtMainThread mainThread;
+    QtAlertPresenter alerts;
+    QtBeeper beeper;
+    SystemClock clock;
+    SystemRandomSource random;
+    Platform platform{log, defaults, notifications, mainThread, alerts, beeper, clock, random};
+
+    MainWindow::Options options;
+    options.musicFolder = musicFolder();
+    options.available = enhancementAvailable;
+    MainWindow window(platform, options);
+    alerts.setParent(&window);
+    window.show();
+
+    std::vector<std::string> files;
+    const QStringList arguments = QApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        files.push_back(arguments[i].toStdString());
+    if (!files.empty())
+        window.queueFiles(files);
+
+    const int status = QApplication::exec();
+    window.saveWindowState();
+    window.controller().applicationWillTerminate();
+    defaults.sync();
+    // Passes are not waited for: with one still running, end here rather
+    // than tear down the services it uses.
+    if (window.hasActivePasses())
+        std::_Exit(status);
+    return status;
 }

@@ -1,0 +1,481 @@
+#include "gui/main_window.h"
+
+#include "app/metrics_report.h"
+#include "app/settings_keys.h"
+#include "app/settings_model.h"
+#include "gui/desktop_notifier.h"
+#include "gui/drop_view.h"
+#include "gui/popup_items.h"
+#include "gui/progress_delegate.h"
+#include "gui/queue_table_model.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace auralune {
+
+namespace {
+
+// What the dialogs' suppression boxes ask for, posted as the preferences
+// window would: the queue controller stores the new value.
+class WindowSettingsController final : public SettingsControllerInterface {
+public:
+    explicit WindowSettingsController(NotificationCenter& notifications) : notifications_(notifications) {}
+    void updateWarnPreprocess(bool warn) override
+    {
+        notifications_.post(std::string(kSettingsUpdateWarnPreprocess), this, {{"warnPreprocess", warn}});
+    }
+    void updateClipManagement(int tag) override
+    {
+        notifications_.post(std::string(kSettingsUpdateClipManagement), this,
+                            {{"clipManagement", tagText(static_cast<std::uint64_t>(tag))}});
+    }
+
+private:
+    NotificationCenter& notifications_;
+};
+
+// Window geometry and column widths live apart from the settings.
+QSettings windowSettings()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Auralune"),
+                     QStringLiteral("window"));
+}
+
+DefaultsStore& withRegisteredDefaults(DefaultsStore& store, const std::string& musicFolder)
+{
+    registerDefaults(store, musicFolder);
+    return store;
+}
+
+bool isActiveState(int state)
+{
+    return state == kStateCreating || state == kStateAnalysing || state == kStateQueued ||
+           state == kStateConverting;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(const Platform& platform, Options options, QWidget* parent)
+    : QMainWindow(parent),
+      platform_(platform),
+      options_(std::move(options)),
+      selection_(withRegisteredDefaults(platform.defaults, options_.musicFolder), platform.log, options_.available),
+      naming_(platform.defaults, platform.log, options_.musicFolder),
+      settingsController_(std::make_unique<WindowSettingsController>(platform.notifications))
+{
+    QueueController::Options queueOptions;
+    queueOptions.musicFolder = options_.musicFolder;
+    queueOptions.settingsController = settingsController_.get();
+    queueOptions.mainWindow = this;
+    controller_ = std::make_unique<QueueController>(platform_, std::move(queueOptions));
+
+    setWindowTitle(QStringLiteral("Auralune"));
+    buildPopups();
+    buildControls();
+    buildActions();
+    showSelection();
+    updateDestinationControls();
+    restoreWindowState();
+    queueChanged();
+}
+
+MainWindow::~MainWindow()
+{
+    controller_->applicationWillTerminate();
+    // The model observes the controller: it goes first.
+    delete model_;
+    model_ = nullptr;
+}
+
+QLineEdit* MainWindow::fileSuffixField(int stage) const
+{
+    return stage == 1 ? destinationFileSuffix1_ : destinationFileSuffix2_;
+}
+
+void MainWindow::buildPopups()
+{
+    modePopup_ = new QComboBox;
+    modePopup_->setObjectName("modePopup");
+    modePopup_->setAccessibleName(tr("Mode"));
+    fillModePopup(modePopup_);
+    filterTypePopup1_ = new QComboBox;
+    filterTypePopup1_->setObjectName("filterTypePopup_1");
+    filterTypePopup1_->setAccessibleName(tr("Enhancement 1"));
+    filterTypePopup1_->setMaxVisibleItems(24);
+    fillEnhancementPopup(filterTypePopup1_);
+    filterTypePopup2_ = new QComboBox;
+    filterTypePopup2_->setObjectName("filterTypePopup_2");
+    filterTypePopup2_->setAccessibleName(tr("Enhancement 2"));
+    filterTypePopup2_->setMaxVisibleItems(24);
+    fillEnhancementPopup(filterTypePopup2_);
+    outputFormatTypePopup_ = new QComboBox;
+    outputFormatTypePopup_->setObjectName("outputFormatTypePopup");
+    outputFormatTypePopup_->setAccessibleName(tr("Output format"));
+    fillOutputFormatPopup(outputFormatTypePopup_);
+
+    connect(modePopup_, &QComboBox::activated, this, [this](int row) {
+        selection_.changeMode(static_cast<std::uint32_t>(popupTag(modePopup_, row)));
+        showSelection();
+    });
+    connect(filterTypePopup1_, &QComboBox::activated, this, [this](int row) {
+        selection_.changeFilter1(popupTag(filterTypePopup1_, row));
+        showSelection();
+    });
+    connect(filterTypePopup2_, &QComboBox::activated, this, [this](int row) {
+        selection_.changeFilter2(popupTag(filterTypePopup2_, row));
+        showSelection();
+    });
+    connect(outputFormatTypePopup_, &QComboBox::activated, this, [this](int row) {
+        selection_.changeOutputFormat(static_cast<std::uint32_t>(popupTag(outputFormatTypePopup_, row)));
+        showSelection();
+    });
+}
+
+void MainWindow::buildControls()
+{
+    destinationFileSuffix1_ = new QLineEdit;
+    destinationFileSuffix1_->setObjectName("ID_file_suffix_1");
+    destinationFileSuffix1_->setAccessibleName(tr("File name suffix of Enhancement 1"));
+    destinationFileSuffix2_ = new QLineEdit;
+    destinationFileSuffix2_->setObjectName("ID_file_suffix_2");
+    destinationFileSuffix2_->setAccessibleName(tr("File name suffix of Enhancement 2"));
+    for (int stage : {1, 2})
+        connect(fileSuffixField(stage), &QLineEdit::textEdited, this,
+                [this, stage](const QString& text) { suffixEdited(stage, text); });
+
+    destinationFolderPopup_ = new QComboBox;
+    destinationFolderPopup_->setObjectName("destinationFolderPopup");
+    destinationFolderPopup_->setAccessibleName(tr("Destination"));
+    fillDestinationFolderPopup(destinationFolderPopup_);
+    const SettingsModel settings(platform_.defaults, platform_.log, options_.musicFolder);
+    const auto option = static_cast<std::uint32_t>(settings.tagValue(kDestinationFolderOptionKey));
+    selectPopupTag(destinationFolderPopup_, option == kDestinationNextToSource ? kDestinationNextToSource
+                                                                                : kDestinationFolder);
+    connect(destinationFolderPopup_, &QComboBox::activated, this, [this](int row) {
+        naming_.updateDestinationFolderOption(static_cast<std::uint32_t>(popupTag(destinationFolderPopup_, row)),
+                                              true);
+        updateDestinationControls();
+    });
+
+    destinationLabel_ = new QLabel;
+    destinationLabel_->setObjectName("destinationLabel");
+    destinationLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    destinationLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    destinationFolderBrowse_ = new QPushButton(tr("Choose…"));
+    destinationFolderBrowse_->setObjectName("destinationFolderBrowse");
+    destinationFolderBrowse_->setAccessibleName(tr("Choose destination folder"));
+    connect(destinationFolderBrowse_, &QPushButton::clicked, this, &MainWindow::chooseDestinationFolder);
+    destinationFolderShow_ = new QToolButton;
+    destinationFolderShow_->setObjectName("destinationFolderShow");
+    destinationFolderShow_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    destinationFolderShow_->setAccessibleName(tr("Show destination folder"));
+    destinationFolderShow_->setToolTip(tr("Show destination folder"));
+    connect(destinationFolderShow_, &QToolButton::clicked, this, &MainWindow::showDestinationFolder);
+
+    auto* choices = new QFormLayout;
+    choices->addRow(tr("Mode:"), modePopup_);
+    auto* enhancement1 = new QHBoxLayout;
+    enhancement1->addWidget(filterTypePopup1_, 1);
+    enhancement1->addWidget(new QLabel(tr("Suffix:")));
+    enhancement1->addWidget(destinationFileSuffix1_);
+    choices->addRow(tr("Enhancement 1:"), enhancement1);
+    auto* enhancement2 = new QHBoxLayout;
+    enhancement2->addWidget(filterTypePopup2_, 1);
+    enhancement2->addWidget(new QLabel(tr("Suffix:")));
+    enhancement2->addWidget(destinationFileSuffix2_);
+    choices->addRow(tr("Enhancement 2:"), enhancement2);
+    choices->addRow(tr("Output format:"), outputFormatTypePopup_);
+    auto* destination = new QHBoxLayout;
+    destination->addWidget(destinationFolderPopup_);
+    destination->addWidget(destinationLabel_, 1);
+    destination->addWidget(destinationFolderBrowse_);
+    destination->addWidget(destinationFolderShow_);
+    choices->addRow(tr("Destination:"), destination);
+
+    tableView_ = new DropView(platform_.notifications, platform_.log);
+    tableView_->setObjectName("tableView");
+    model_ = new QueueTableModel(*controller_);
+    model_->setPalette(tableView_->palette());
+    tableView_->setModel(model_);
+    tableView_->setItemDelegateForColumn(QueueTableModel::Progress, new ProgressDelegate(tableView_));
+    tableView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tableView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tableView_->setAlternatingRowColors(true);
+    tableView_->verticalHeader()->hide();
+    tableView_->horizontalHeader()->setStretchLastSection(true);
+    connect(model_, &QueueTableModel::queueChanged, this, &MainWindow::queueChanged);
+
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->addLayout(choices);
+    layout->addWidget(tableView_, 1);
+    setCentralWidget(central);
+}
+
+void MainWindow::buildActions()
+{
+    auto* toolbar = addToolBar(tr("Toolbar"));
+    toolbar->setObjectName("toolbar");
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    convertButton_ = toolbar->addAction(style()->standardIcon(QStyle::SP_MediaPlay), tr("Convert"));
+    convertButton_->setObjectName("convertButton");
+    connect(convertButton_, &QAction::triggered, this, &MainWindow::processQueueFromToolbar);
+    addFilesAction_ = toolbar->addAction(style()->standardIcon(QStyle::SP_DialogOpenButton), tr("Add Files"));
+    addFilesAction_->setObjectName("addFilesButton");
+    connect(addFilesAction_, &QAction::triggered, this, &MainWindow::selectSourceFiles);
+
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    openAction_ = file->addAction(tr("&Open…"), QKeySequence::Open, this, &MainWindow::selectSourceFiles);
+    convertMenuItem_ = file->addAction(tr("&Convert"), QKeySequence(Qt::CTRL | Qt::Key_R), this,
+                                       &MainWindow::processSelectedRows);
+    file->addSeparator();
+    removeAction_ = file->addAction(tr("&Remove"), QKeySequence::Delete, this, &MainWindow::removeSelectedRows);
+    removeAllAction_ = file->addAction(tr("Remove &All"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete),
+                                       this, &MainWindow::removeAllRows);
+    file->addSeparator();
+    quitAction_ = file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
+    quitAction_->setMenuRole(QAction::QuitRole);
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    copyMetricsAction_ = edit->addAction(tr("Copy &Metrics"), QKeySequence::Copy, this,
+                                         &MainWindow::copySelectedFilesMetrics);
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(tr("&About Auralune"), this, &MainWindow::showAbout)->setMenuRole(QAction::AboutRole);
+}
+
+void MainWindow::showSelection()
+{
+    const Selection& chosen = selection_.selection();
+    for (int row = 0; row < modePopup_->count(); ++row)
+        setPopupRowShown(modePopup_, row, row >= 2);
+    selectPopupTag(modePopup_, chosen.mode);
+
+    for (int stage : {1, 2}) {
+        QComboBox* popup = stage == 1 ? filterTypePopup1_ : filterTypePopup2_;
+        for (const PopupSection& section : kEnhancementPopupSections) {
+            setPopupRowShown(popup, section.markPosition, selection_.enhancementSectionShown(section, stage));
+            for (int i = 0; i < section.count; ++i) {
+                const EnhancementCode code = EnhancementCode{1} << section.bits[static_cast<std::size_t>(i)];
+                setPopupRowShown(popup, section.markPosition + 1 + i,
+                                 stage == 1 ? selection_.enhancement1Shown(code) : selection_.enhancement2Shown(code));
+            }
+        }
+        selectPopupTag(popup, stage == 1 ? chosen.filterType1 : chosen.filterType2);
+    }
+
+    for (int row = 0; row < outputFormatTypePopup_->count(); ++row) {
+        const quint64 tag = popupTag(outputFormatTypePopup_, row);
+        const bool shown = tag != 0 ? selection_.outputFormatShown(static_cast<std::uint32_t>(tag))
+                                    : (row < 6 || selection_.channelSplittingShown());
+        setPopupRowShown(outputFormatTypePopup_, row, shown);
+    }
+    selectPopupTag(outputFormatTypePopup_, chosen.outputFormatType);
+
+    naming_.setEnhancements(chosen.filterType1, chosen.filterType2);
+    updateSuffixFields();
+}
+
+void MainWindow::updateSuffixFields()
+{
+    for (int stage : {1, 2}) {
+        const QString text = QString::fromStdString(naming_.fieldText(stage));
+        if (fileSuffixField(stage)->text() != text)
+            fileSuffixField(stage)->setText(text);
+    }
+}
+
+void MainWindow::suffixEdited(int stage, const QString& text)
+{
+    naming_.updateFileSuffix(stage, text.toStdString());
+    updateSuffixFields();
+}
+
+void MainWindow::updateDestinationControls()
+{
+    const bool nextToSource = selectedPopupTag(destinationFolderPopup_) == kDestinationNextToSource;
+    destinationLabel_->setText(QString::fromStdString(naming_.destinationFolder()));
+    destinationLabel_->setToolTip(destinationLabel_->text());
+    // Dimmed, as a label that does not apply.
+    destinationLabel_->setEnabled(!nextToSource);
+    destinationFolderBrowse_->setEnabled(!nextToSource);
+}
+
+void MainWindow::chooseDestinationFolder()
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Destination Folder"), destinationLabel_->text());
+    if (!folder.isEmpty())
+        setDestinationFolder(folder);
+}
+
+void MainWindow::setDestinationFolder(const QString& path)
+{
+    naming_.selectDestinationFolder(path.toStdString());
+    updateDestinationControls();
+}
+
+void MainWindow::showDestinationFolder()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(destinationLabel_->text()));
+}
+
+std::vector<std::size_t> MainWindow::selectedRows() const
+{
+    std::vector<std::size_t> rows;
+    for (const QModelIndex& index : tableView_->selectionModel()->selectedRows())
+        rows.push_back(static_cast<std::size_t>(index.row()));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void MainWindow::processQueueFromToolbar()
+{
+    convertButton_->setEnabled(false);
+    controller_->processQueue(ConvertSender::ConvertButton);
+    convertButton_->setEnabled(true);
+}
+
+void MainWindow::processSelectedRows()
+{
+    controller_->processQueue(ConvertSender::Other, selectedRows());
+}
+
+void MainWindow::selectSourceFiles()
+{
+    QStringList patterns;
+    for (std::string_view type : kOpenPanelFileTypes)
+        patterns << QStringLiteral("*.") + QString::fromUtf8(type.data(), static_cast<int>(type.size()));
+    const QStringList files = QFileDialog::getOpenFileNames(
+        this, tr("Add Audio Files"), QString(), tr("Audio files (%1)").arg(patterns.join(QLatin1Char(' '))));
+    if (files.isEmpty())
+        return;
+    std::vector<std::string> paths;
+    for (const QString& file : files)
+        paths.push_back(file.toStdString());
+    controller_->addSourceFiles(paths);
+}
+
+void MainWindow::queueFiles(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> absolute;
+    for (const std::string& path : paths)
+        absolute.push_back(QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString());
+    tableView_->postDroppedPaths(absolute);
+}
+
+void MainWindow::removeSelectedRows()
+{
+    controller_->remove(selectedRows());
+}
+
+void MainWindow::removeAllRows()
+{
+    controller_->removeAll();
+}
+
+void MainWindow::copySelectedFilesMetrics()
+{
+    std::vector<const AudioFile*> jobs;
+    for (std::size_t row : selectedRows())
+        jobs.push_back(&controller_->job(row));
+    const std::vector<std::string> lines = metricsReportLines(jobs);
+    if (lines.empty()) {
+        platform_.beeper.beep();
+        return;
+    }
+    QGuiApplication::clipboard()->setText(QString::fromStdString(metricsReportText(lines)));
+}
+
+void MainWindow::showAbout()
+{
+    QMessageBox::about(this, tr("About Auralune"),
+                       tr("<b>Auralune</b> %1<p>Restores and enhances audio recordings: phonograph, "
+                          "quadraphonic and tape transfers, stereo width, surround and headphone "
+                          "processing.</p>")
+                           .arg(QStringLiteral(AURALUNE_VERSION)));
+}
+
+bool MainWindow::hasActivePasses() const
+{
+    for (std::size_t row = 0; row < controller_->size(); ++row)
+        if (isActiveState(controller_->job(row).state.load()))
+            return true;
+    return false;
+}
+
+void MainWindow::queueChanged()
+{
+    tableView_->setDropPromptVisible(controller_->dragDropPromptVisible());
+    bool converting = false;
+    for (std::size_t row = 0; row < controller_->size(); ++row) {
+        const int state = controller_->job(row).state.load();
+        converting = converting || state == kStateQueued || state == kStateConverting;
+    }
+    if (batchRunning_ && !converting)
+        notifyBatchFinished();
+    batchRunning_ = converting;
+}
+
+void MainWindow::notifyBatchFinished()
+{
+    if (!options_.desktopNotifications || isActiveWindow())
+        return;
+    int converted = 0;
+    int failed = 0;
+    for (std::size_t row = 0; row < controller_->size(); ++row) {
+        const AudioFile& job = controller_->job(row);
+        converted += job.state.load() == kStateConverted ? 1 : 0;
+        failed += job.state.load() == kStateFailed ? 1 : 0;
+    }
+    QString body = tr("%n file(s) converted", nullptr, converted);
+    if (failed > 0)
+        body += QStringLiteral(", ") + tr("%n failed", nullptr, failed);
+    notifyDesktop(tr("Conversion finished"), body);
+}
+
+void MainWindow::restoreWindowState()
+{
+    QSettings settings = windowSettings();
+    if (!restoreGeometry(settings.value("geometry").toByteArray()))
+        resize(1100, 640);
+    tableView_->horizontalHeader()->restoreState(settings.value("columns").toByteArray());
+}
+
+void MainWindow::saveWindowState() const
+{
+    QSettings settings = windowSettings();
+    settings.setValue("geometry", saveGeometry());
+    settings.setValue("columns", tableView_->horizontalHeader()->saveState());
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    saveWindowState();
+    event->accept();
+}
+
+}  // namespace auralune

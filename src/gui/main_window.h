@@ -1,0 +1,133 @@
+#pragma once
+
+#include "app/destination_naming.h"
+#include "app/queue_controller.h"
+#include "app/window_selection.h"
+#include "platform/platform.h"
+
+#include <QMainWindow>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolButton;
+
+namespace auralune {
+
+class DropView;
+class QueueTableModel;
+
+// The main window: the mode, enhancement and output format popups under the
+// selection rules, the two suffix fields, the destination folder controls,
+// the toolbar, the menus and the file table over the queue.
+class MainWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    struct Options {
+        std::string musicFolder;
+        // Which enhancements may be chosen (those whose routines exist);
+        // null admits every type.
+        WindowSelection::Availability available;
+        // Tells the desktop when a batch ends while the window is inactive.
+        bool desktopNotifications = true;
+    };
+
+    MainWindow(const Platform& platform, Options options, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    QComboBox* modePopup() const { return modePopup_; }
+    QComboBox* filterTypePopup1() const { return filterTypePopup1_; }
+    QComboBox* filterTypePopup2() const { return filterTypePopup2_; }
+    QComboBox* outputFormatTypePopup() const { return outputFormatTypePopup_; }
+    QComboBox* destinationFolderPopup() const { return destinationFolderPopup_; }
+    QLineEdit* fileSuffixField(int stage) const;
+    QLabel* destinationLabel() const { return destinationLabel_; }
+    QPushButton* destinationFolderBrowse() const { return destinationFolderBrowse_; }
+    DropView* tableView() const { return tableView_; }
+    QueueTableModel* tableModel() const { return model_; }
+    QueueController& controller() { return *controller_; }
+    const WindowSelection& selection() const { return selection_; }
+
+    QAction* convertButton() const { return convertButton_; }
+    QAction* convertMenuItem() const { return convertMenuItem_; }
+    QAction* removeAction() const { return removeAction_; }
+    QAction* removeAllAction() const { return removeAllAction_; }
+    QAction* copyMetricsAction() const { return copyMetricsAction_; }
+
+    // The selected rows, ascending.
+    std::vector<std::size_t> selectedRows() const;
+    // True while a pass is working or waiting: quitting then skips the
+    // orderly end of the program, since passes are not waited for.
+    bool hasActivePasses() const;
+    // Names from the command line, queued like a drop.
+    void queueFiles(const std::vector<std::string>& paths);
+    // Saves the window geometry and the table's column widths.
+    void saveWindowState() const;
+
+public slots:
+    void processQueueFromToolbar();
+    void processSelectedRows();
+    void selectSourceFiles();
+    void removeSelectedRows();
+    void removeAllRows();
+    void copySelectedFilesMetrics();
+    void chooseDestinationFolder();
+    void setDestinationFolder(const QString& path);
+    void showDestinationFolder();
+    void showAbout();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildPopups();
+    void buildControls();
+    void buildActions();
+    void restoreWindowState();
+    void showSelection();
+    void updateSuffixFields();
+    void updateDestinationControls();
+    void suffixEdited(int stage, const QString& text);
+    void queueChanged();
+    void notifyBatchFinished();
+
+    const Platform& platform_;
+    Options options_;
+    WindowSelection selection_;
+    DestinationNaming naming_;
+    std::unique_ptr<SettingsControllerInterface> settingsController_;
+    std::unique_ptr<QueueController> controller_;
+
+    QComboBox* modePopup_ = nullptr;
+    QComboBox* filterTypePopup1_ = nullptr;
+    QComboBox* filterTypePopup2_ = nullptr;
+    QComboBox* outputFormatTypePopup_ = nullptr;
+    QComboBox* destinationFolderPopup_ = nullptr;
+    QLineEdit* destinationFileSuffix1_ = nullptr;
+    QLineEdit* destinationFileSuffix2_ = nullptr;
+    QLabel* destinationLabel_ = nullptr;
+    QPushButton* destinationFolderBrowse_ = nullptr;
+    QToolButton* destinationFolderShow_ = nullptr;
+    DropView* tableView_ = nullptr;
+    QueueTableModel* model_ = nullptr;
+
+    QAction* convertButton_ = nullptr;
+    QAction* addFilesAction_ = nullptr;
+    QAction* openAction_ = nullptr;
+    QAction* convertMenuItem_ = nullptr;
+    QAction* removeAction_ = nullptr;
+    QAction* removeAllAction_ = nullptr;
+    QAction* copyMetricsAction_ = nullptr;
+    QAction* quitAction_ = nullptr;
+
+    bool batchRunning_ = false;
+};
+
+}  // namespace auralune

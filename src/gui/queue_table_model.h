@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app/queue_controller.h"
+#include "app/row_tone.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QPalette>
+
+namespace auralune {
+
+// The file table: one row per job of the queue, one column per table text.
+class QueueTableModel final : public QAbstractTableModel, public QueueObserver {
+    Q_OBJECT
+public:
+    enum Column {
+        SourceName,
+        FileType,
+        State,
+        Progress,
+        Duration,
+        FrameRate,
+        Channels,
+        SampleSizeBits,
+        Filter,
+        DestinationName,
+        ColumnCount
+    };
+    enum Role {
+        ProgressRole = Qt::UserRole + 1,   // int 0-100, or -1 when no progress is shown
+        JobStateRole,                      // the job's state (1-9)
+        RowToneRole,                       // RowTone as int
+        SourcePathRole,                    // the full source path
+    };
+
+    explicit QueueTableModel(QueueController& controller, QObject* parent = nullptr);
+    ~QueueTableModel() override;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // The text colour of a tone, readable on the palette's base colour.
+    static QColor toneColour(RowTone tone, const QPalette& palette);
+
+    void setPalette(const QPalette& palette) { palette_ = palette; }
+
+    void queueReloaded() override;
+    void jobRefreshed(const void* job) override;
+
+signals:
+    void queueChanged();
+
+private:
+    QueueController& controller_;
+    QPalette palette_;
+};
+
+}  // namespace auralune
