@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the program.
-# Arguments are passed to auralune-cli (default: --help).
+# Installs what is missing, builds, and launches the desktop application.
+# Files given as arguments are queued in its table.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh -DAURALUNE_BUILD_TESTS=OFF
-if [ $# -eq 0 ]; then set -- --help; fi
-exec build/src/auralune-cli "$@"
+exec build/src/auralune "$@"
