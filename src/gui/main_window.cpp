@@ -225,6 +225,8 @@ void MainWindow::buildControls()
     tableView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tableView_->setAlternatingRowColors(true);
+    tableView_->setWordWrap(false);
+    tableView_->setTextElideMode(Qt::ElideMiddle);
     tableView_->verticalHeader()->hide();
     tableView_->horizontalHeader()->setStretchLastSection(true);
     connect(model_, &QueueTableModel::queueChanged, this, &MainWindow::queueChanged);

@@ -208,6 +208,8 @@ private slots:
         QCOMPARE(model->index(0, QueueTableModel::Progress).data(QueueTableModel::ProgressRole).toInt(), -1);
         job.setTableText(TableText::Progress, "45%");
         QCOMPARE(model->index(0, QueueTableModel::Progress).data(QueueTableModel::ProgressRole).toInt(), 45);
+        window->resize(1000, 500);
+        QVERIFY(!window->grab().isNull());   // the progress bar paints
 
         // Readable on a dark base as on a light one.
         QPalette dark;
