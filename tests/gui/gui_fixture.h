@@ -14,6 +14,7 @@
 #include "support/wav_fixtures.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 
 #include <filesystem>
 #include <memory>
@@ -38,6 +39,9 @@ struct GuiPlatform {
     {
         alerts.setAnswerFunction([](const Alert&) { return AlertAnswer{}; });
     }
+
+    // Runs the refreshes the passes posted while the services still exist.
+    ~GuiPlatform() { QCoreApplication::sendPostedEvents(); }
 
     std::unique_ptr<MainWindow> window(MainWindow::Options options = {})
     {
