@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+namespace auralune {
+
+// A linear-phase low-pass: the ideal low-pass whose edge falls as a half
+// cosine from cutoff - transition / 2 to cutoff + transition / 2 (the
+// raised-cosine pulse), under a Kaiser window of shape beta. Frequencies
+// are fractions of the rate the filter runs at.
+struct LowPassDesign {
+    std::size_t taps = 0;     // odd, so that the centre falls on a tap
+    double cutoff = 0;        // the -6 dB point
+    double transition = 0;    // width of the cosine edge; 0 gives a plain sinc
+    double beta = 0;          // Kaiser window shape; 0 is the rectangular window
+};
+
+// The taps of a design, scaled so that they sum to exactly 1 (DC gain 1).
+// Symmetric: tap i equals tap taps - 1 - i.
+std::vector<double> designLowPass(const LowPassDesign& design);
+
+// A symmetric kernel prepared for rate changes by two, aligned on its
+// centre so that the converters add no delay. For interpolation the taps
+// are doubled (the gain lost to zero stuffing) and split into the two
+// phases: output frame 2m + r = sum over j of phase[r][j] * x[m + first + j],
+// both phases over the same input frames (one of them padded with a zero
+// where the kernel's length needs it).
+struct InterpolationKernel {
+    std::vector<double> phase[2];
+    std::ptrdiff_t first = 0;   // input frame of tap 0, relative to m
+};
+InterpolationKernel splitForInterpolation(std::span<const double> kernel);
+
+// The kernels of the three converters, designed on first use (thread-safe)
+// and kept for the life of the program.
+//   QuadDownSample: 119 taps at the source rate, -6 dB at 0.1878, at least
+//     65 dB down from the new Nyquist (0.25) upwards.
+//   QuadUpSample: 119 taps at the output rate, -6 dB at 0.266.
+//   DualUpSample: 253 taps at the output rate, flat within 0.01 dB to
+//     0.1845, -6 dB at 0.2045, at least 84 dB down from 0.25 upwards.
+std::span<const double> quadDownSampleKernel();
+std::span<const double> quadUpSampleKernel();
+std::span<const double> dualUpSampleKernel();
+const InterpolationKernel& quadUpSamplePhases();
+const InterpolationKernel& dualUpSamplePhases();
+
+}  // namespace auralune
