@@ -30,10 +30,13 @@ double sinc(double x)
     return std::sin(px) / px;
 }
 
-// The impulse response of the raised-cosine edge: the spectrum of a sinc
-// convolved with a half cosine of total width `transition`.
-double cosineEdge(double offset, double transition)
+// The factor that gives the ideal low-pass its edge: the impulse response
+// of the edge's shape (a box for the straight edge, a half cosine for the
+// raised-cosine one) of total width `transition`.
+double edgeFactor(EdgeShape shape, double offset, double transition)
 {
+    if (shape == EdgeShape::Linear)
+        return sinc(transition * offset);
     const double t = 2 * transition * offset;
     const double denominator = 1 - t * t;
     if (std::abs(denominator) < 1e-9)
@@ -41,12 +44,13 @@ double cosineEdge(double offset, double transition)
     return std::cos(std::numbers::pi * transition * offset) / denominator;
 }
 
-// The designs of the three converters. Each cut-off and edge places the
-// -6 dB point and the pass-band edge; beta sets how far the stop band is
-// pushed down.
-constexpr LowPassDesign kQuadDownSampleDesign{119, 0.18765, 0.0339, 2.8};
-constexpr LowPassDesign kQuadUpSampleDesign{119, 0.26612, 0.0339, 2.8};
-constexpr LowPassDesign kDualUpSampleDesign{253, 0.20449148478633589, 0.040706899619846228, 1.1888355133065074};
+// The designs of the three converters. The cut-off places the -6 dB point,
+// the edge width the pass-band edge, and the mild window (beta about 1)
+// trims the side lobes of the truncated kernel to the stop-band floor.
+constexpr LowPassDesign kQuadDownSampleDesign{119, 0.187044, 0.034, EdgeShape::Linear, 0.7};
+constexpr LowPassDesign kQuadUpSampleDesign{119, 0.26604, 0.038, EdgeShape::Linear, 1.8};
+constexpr LowPassDesign kDualUpSampleDesign{253, 0.20449148478633589, 0.040706899619846228, EdgeShape::Cosine,
+                                            1.1888355133065074};
 
 }  // namespace
 
@@ -61,7 +65,8 @@ std::vector<double> designLowPass(const LowPassDesign& design)
         const double offset = static_cast<double>(i) - centre;
         const double r = centre > 0 ? offset / centre : 0;
         const double window = besselI0(design.beta * std::sqrt(std::max(0.0, 1 - r * r))) * windowScale;
-        taps[i] = 2 * design.cutoff * sinc(2 * design.cutoff * offset) * cosineEdge(offset, design.transition) * window;
+        const double ideal = 2 * design.cutoff * sinc(2 * design.cutoff * offset);
+        taps[i] = ideal * edgeFactor(design.edge, offset, design.transition) * window;
     }
     // Mirror so that the kernel is symmetric to the last bit, then scale the
     // sum (taken from the outside in, the small taps first) to 1.

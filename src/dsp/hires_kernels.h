@@ -6,14 +6,19 @@
 
 namespace auralune {
 
-// A linear-phase low-pass: the ideal low-pass whose edge falls as a half
-// cosine from cutoff - transition / 2 to cutoff + transition / 2 (the
-// raised-cosine pulse), under a Kaiser window of shape beta. Frequencies
-// are fractions of the rate the filter runs at.
+// How the ideal response falls from cutoff - transition / 2 to
+// cutoff + transition / 2: along a straight line (the sinc times a sinc of
+// the transition width) or along a half cosine (the raised-cosine pulse).
+enum class EdgeShape { Linear, Cosine };
+
+// A linear-phase low-pass: the ideal low-pass with the given edge, under a
+// Kaiser window of shape beta. Frequencies are fractions of the rate the
+// filter runs at.
 struct LowPassDesign {
     std::size_t taps = 0;     // odd, so that the centre falls on a tap
     double cutoff = 0;        // the -6 dB point
-    double transition = 0;    // width of the cosine edge; 0 gives a plain sinc
+    double transition = 0;    // width of the edge; 0 gives a plain sinc
+    EdgeShape edge = EdgeShape::Linear;
     double beta = 0;          // Kaiser window shape; 0 is the rectangular window
 };
 
@@ -35,9 +40,10 @@ InterpolationKernel splitForInterpolation(std::span<const double> kernel);
 
 // The kernels of the three converters, designed on first use (thread-safe)
 // and kept for the life of the program.
-//   QuadDownSample: 119 taps at the source rate, -6 dB at 0.1878, at least
-//     65 dB down from the new Nyquist (0.25) upwards.
-//   QuadUpSample: 119 taps at the output rate, -6 dB at 0.266.
+//   QuadDownSample: 119 taps at the source rate, -0.1 dB at 0.169, -6 dB
+//     at 0.187, at least 65 dB down from the new Nyquist (0.25) upwards.
+//   QuadUpSample: 119 taps at the output rate, -0.1 dB at 0.245, -6 dB at
+//     0.266, -60 dB from 0.318 upwards.
 //   DualUpSample: 253 taps at the output rate, flat within 0.01 dB to
 //     0.1845, -6 dB at 0.2045, at least 84 dB down from 0.25 upwards.
 std::span<const double> quadDownSampleKernel();
