@@ -182,12 +182,13 @@ bool pathExists(const std::string& path)
 }
 
 NewFileResult writeNewFile(const DestinationName& name, unsigned long firstNumber, std::span<const std::uint8_t> bytes,
-                           const NamingHook& beforeNaming)
+                           const NewFileOptions& options)
 {
     NewFileResult result;
     PendingFile pending;
-    pending.fd = ::open(name.folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (pending.fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    if (options.unnamedFile)
+        pending.fd = ::open(name.folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (!options.unnamedFile || (pending.fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))) {
         // No unnamed files here: a hidden temporary name, with the mode a
         // new file would get (mkstemp makes it private).
         std::string pattern = name.folder + "/.auralune-XXXXXX";
@@ -208,8 +209,8 @@ NewFileResult writeNewFile(const DestinationName& name, unsigned long firstNumbe
         failure = errno;
     for (unsigned long number = firstNumber; failure == 0; ++number) {
         const std::string candidate = name.candidate(number);
-        if (beforeNaming)
-            beforeNaming(candidate);
+        if (options.beforeNaming)
+            options.beforeNaming(candidate);
         failure = giveName(pending, candidate);
         if (failure == 0) {
             result.written = true;

@@ -71,9 +71,14 @@ NumberedPath firstFreeName(const DestinationName& name, const std::function<bool
 // Whether anything, a dangling symbolic link included, has this name.
 bool pathExists(const std::string& path);
 
-// Called with each candidate just before the written file is given that
-// name, so tests can make a file appear between the check and the write.
-using NamingHook = std::function<void(const std::string& candidate)>;
+struct NewFileOptions {
+    // Called with each candidate just before the written file is given that
+    // name, so tests can make a file appear between the check and the write.
+    std::function<void(const std::string& candidate)> beforeNaming;
+    // Off: go straight to the hidden temporary file that serves file
+    // systems without unnamed files.
+    bool unnamedFile = true;
+};
 
 struct NewFileResult {
     bool written = false;
@@ -89,6 +94,6 @@ struct NewFileResult {
 // replaced and a half-written file never appears under the name. On failure
 // nothing is left behind.
 NewFileResult writeNewFile(const DestinationName& name, unsigned long firstNumber, std::span<const std::uint8_t> bytes,
-                           const NamingHook& beforeNaming = {});
+                           const NewFileOptions& options = {});
 
 }  // namespace auralune

@@ -190,7 +190,7 @@ void writeDestination(AudioFile& job, const Destination& destination)
     job.setTableText(TableText::Progress, "");
     job.postRefresh();
     const NewFileResult written =
-        writeNewFile(destination.name, destination.path.number, image, job.destinationNamingHook);
+        writeNewFile(destination.name, destination.path.number, image, {job.destinationNamingHook});
     if (!written.written) {
         log.error(written.errorText);
         job.error |= kErrorSave;
