@@ -143,24 +143,39 @@ TEST(ReadyText, ListsPriorConversionsInMarkOrderThenWarnings)
               "50/15 \u03bcs emphasis detected. Requires CD de-emphasis equalisation. Failed to detect Wow! ");
 }
 
+// Counts, whenever a pass starts reading its file (under the lock), how many
+// rows show "Analysing...".
+struct AnalysingRowsLog final : Log {
+    std::vector<std::unique_ptr<AudioFile>>* jobs = nullptr;
+    std::atomic<int> reads{0};
+    std::atomic<int> mostAnalysingAtOnce{0};
+    void write(std::string_view line) override
+    {
+        if (!line.starts_with("<Info> Analysing audio file: "))
+            return;
+        int analysing = 0;
+        for (const auto& job : *jobs)
+            analysing += job->tableText(TableText::State) == "Analysing...";
+        mostAnalysingAtOnce = std::max(mostAnalysingAtOnce.load(), analysing);
+        ++reads;
+    }
+};
+
 TEST(AnalysisPass, JobsWaitForTheLockAndOnlyTheHolderShowsAnalysing)
 {
     TempDir dir;
     constexpr int kJobs = 5;
     JobHarness services;
+    AnalysingRowsLog log;
+    Platform platform{log, services.defaults, services.notifications, services.mainThread, services.alerts,
+                      services.beeper, services.clock, services.random};
     std::vector<std::unique_ptr<AudioFile>> jobs;
+    log.jobs = &jobs;
     for (int i = 0; i < kJobs; ++i) {
-        jobs.push_back(std::make_unique<AudioFile>(services.platform));
+        jobs.push_back(std::make_unique<AudioFile>(platform));
         jobs.back()->initWithName(sparseWav(dir, "j" + std::to_string(i) + ".wav", 48000, 24, 48000).string(),
                                   false, false);
     }
-    int mostAnalysingAtOnce = 0;
-    services.notifications.observe(kAudioFileRefreshViewMsg, [&](const Notification&) {
-        int analysing = 0;
-        for (const auto& job : jobs)
-            analysing += job->tableText(TableText::State) == "Analysing...";
-        mostAnalysingAtOnce = std::max(mostAnalysingAtOnce, analysing);
-    });
 
     PassLock lock;
     SettingsSnapshot snapshot;
@@ -181,7 +196,8 @@ TEST(AnalysisPass, JobsWaitForTheLockAndOnlyTheHolderShowsAnalysing)
     for (auto& pass : passes)
         pass.join();
     services.mainThread.runPending();
-    EXPECT_EQ(mostAnalysingAtOnce, 1);
+    EXPECT_EQ(log.reads, kJobs);
+    EXPECT_EQ(log.mostAnalysingAtOnce, 1);
     for (const auto& job : jobs)
         EXPECT_EQ(job->tableText(TableText::State), "Ready to convert. ");
 }
