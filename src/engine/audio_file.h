@@ -120,6 +120,44 @@ public:
     // Doubles audioBuf_2 in place after the enhancements (upsampleType 4).
     void QuadUpSample();
 
+    // The sample loops of the enhancement routines, over interleaved
+    // buffers of at least frames × channels samples. Each reports progress
+    // through updateProgressTableText: one step after every
+    // `progressInterval` units of work (samples, or frames where noted),
+    // counting on from `progressStart`. Zero frames or channels do nothing.
+    // A buffer too small for its frames raises the assertion failure.
+
+    // Biquad per channel with the feedback terms added:
+    // y[n] = c0·x[n] + c1·x[n−1] + c2·x[n−2] + d1·y[n−1] + d2·y[n−2].
+    // `reverse` runs from the last frame to the first. In place allowed.
+    void BiQuadFilter(std::span<const double> in, std::span<double> out, std::uint64_t frames,
+                      std::uint32_t channels, double c0, double c1, double c2, double d1, double d2, bool reverse,
+                      std::uint64_t progressInterval, std::uint32_t progressStart);
+    // Causal convolution with the first `taps` coefficients; `out` is a
+    // separate buffer.
+    void FiniteImpulseResponse(std::span<const double> in, std::span<double> out, std::uint64_t frames,
+                               std::uint32_t channels, std::span<const double> coefficients, std::uint64_t taps,
+                               std::uint64_t progressInterval, std::uint32_t progressStart);
+    void GainAdjust(std::span<double> buffer, std::uint64_t frames, std::uint32_t channels, double gain,
+                    std::uint64_t progressInterval, std::uint32_t progressStart);
+    // |x| in place; −0.0 stays.
+    void Rectifier(std::span<double> buffer, std::uint64_t frames, std::uint32_t channels,
+                   std::uint64_t progressInterval, std::uint32_t progressStart);
+    // Every channel becomes left − right; needs at least two channels.
+    void ChannelLeftMinusRight(std::span<double> buffer, std::uint64_t frames, std::uint32_t channels,
+                               std::uint64_t progressInterval, std::uint32_t progressStart);
+    // The KESTRALIN shelving cross-feed from channels 0-1 of the input into
+    // channels 0-1 of the output; progress counts frames.
+    void KestralinFilter(std::span<const double> in, std::span<double> out, std::uint64_t frames,
+                         std::uint32_t inChannels, std::uint32_t outChannels, double a, double b, double c, double g,
+                         bool reverse, std::uint64_t progressInterval, std::uint32_t progressStart);
+    // Stereo width × 1.3 for T-Sym; channels must be 2. Progress counts frames.
+    void TsymWidthCompensationFilter(std::span<const double> in, std::span<double> out, std::uint64_t frames,
+                                     std::uint32_t channels, std::uint64_t progressInterval,
+                                     std::uint32_t progressStart);
+    void CopyBuffer(std::span<const double> source, std::span<double> destination, std::uint64_t frames,
+                    std::uint32_t channels, std::uint64_t progressInterval, std::uint32_t progressStart);
+
     // =======================================================================
     // Enhancement dispatch
     // =======================================================================
@@ -227,6 +265,26 @@ public:
     // entries, even if every entry was empty and srcVorbisComments stays
     // empty: the report then shows the Vorbis header line alone.
     bool srcVorbisCommentsPresent = false;
+
+    // =======================================================================
+    // Phonograph restoration and speed change
+    // =======================================================================
+
+    // Every phonograph curve, "CD De-emphasis" and "Veridane Rumble Filter":
+    // the restoration chain on the stage's source buffer, then equalisation
+    // into its destination buffer.
+    void PhonographEQ(std::uint32_t stage);
+    // The RIAA recording characteristic.
+    void PhonographAntiEQ(std::uint32_t stage);
+    // Pop-click (first kind) or crackle (second kind) removal in place on a
+    // two-channel buffer of dstFrames frames.
+    void PopClick_Crackle(std::vector<double>& buffer, bool popClickRemoval, bool crackleRemoval);
+    // Stage 1 or 2 as enhancements of their own; 101 or 102 in place inside
+    // the phonograph chain.
+    void HumRemoval(std::uint32_t stage);
+    void ZephraFilter(std::uint32_t stage);
+    // Plays a record cut at another speed at its true speed (capture speeds 3-6).
+    void WindUpSpeedChange();
 
     // =======================================================================
     // Fields

@@ -2,6 +2,7 @@
 
 #include "engine/job_types.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -33,6 +34,37 @@ struct Progress {
         ++percent;
         if (report)
             report(percent);
+    }
+
+    // Work units left before the next advance; 0 until a run starts counting.
+    std::uint64_t untilStep = 0;
+
+    // Runs body(begin, end) over the items [0, items), where every item is
+    // `unitsPerItem` work units (2 for a stereo frame counted in samples),
+    // and advances once per `step` units. The count carries over from one
+    // run to the next, so per-channel runs of one operation share it. The
+    // body sees runs of about one step, so inner loops stay free of
+    // progress bookkeeping.
+    template <class Body>
+    void run(std::uint64_t items, std::uint64_t unitsPerItem, Body&& body)
+    {
+        const std::uint64_t units = unitsPerItem == 0 ? 1 : unitsPerItem;
+        const std::uint64_t whole = step == 0 ? 1 : step;
+        if (untilStep == 0)
+            untilStep = whole;
+        std::uint64_t begin = 0;
+        while (begin < items) {
+            const std::uint64_t end = begin + std::min(items - begin, (untilStep - 1) / units + 1);
+            body(begin, end);
+            std::uint64_t done = (end - begin) * units;
+            while (done >= untilStep) {
+                done -= untilStep;
+                untilStep = whole;
+                advance();
+            }
+            untilStep -= done;
+            begin = end;
+        }
     }
 };
 

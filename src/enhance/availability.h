@@ -1,0 +1,16 @@
+#pragma once
+
+#include "engine/catalogue.h"
+
+namespace auralune {
+
+// Whether every routine an enhancement type needs has been written. Front
+// ends refuse the other catalogue types ("not available yet") before a job
+// is converted, so the dispatcher never meets them. False for any value
+// outside the catalogue.
+bool enhancementAvailable(EnhancementCode code);
+
+// The available types as a mask, for filtering popups and listings.
+EnhancementMask availableEnhancementsMask();
+
+}  // namespace auralune

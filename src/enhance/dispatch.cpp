@@ -1,0 +1,94 @@
+#include "enhance/availability.h"
+#include "enhance/dispatch_table.h"
+
+#include "engine/assertion.h"
+#include "engine/sample_kernels.h"
+#include "formats/format_text.h"
+
+#include <string>
+
+namespace auralune {
+
+namespace {
+
+constexpr EnhancementCode kEnhancementHiRes = 0x2000000000;
+static_assert(kEnhancementTypes[37].code() == kEnhancementHiRes && kEnhancementTypes[37].displayName == "Hi-Res");
+
+[[noreturn]] void unknownEnhancementType(EnhancementCode code, std::string_view method)
+{
+    raiseAssertion(formatText("Unknown enhancement type %lu in %%s", static_cast<unsigned long>(code)), method);
+}
+
+[[noreturn]] void unexpectedEnhancementNumber(std::string_view method)
+{
+    raiseAssertion("Unexpected enhancement number in %s", method);
+}
+
+}  // namespace
+
+bool enhancementAvailable(EnhancementCode code)
+{
+    const EnhancementRoute* route = findEnhancementRoute(code);
+    return route != nullptr && route->available();
+}
+
+EnhancementMask availableEnhancementsMask()
+{
+    EnhancementMask mask = 0;
+    for (const EnhancementRoute& route : kEnhancementRoutes)
+        if (route.available())
+            mask |= route.code;
+    return mask;
+}
+
+void AudioFile::StereoEnhancement(std::uint32_t enhancement)
+{
+    constexpr std::string_view method = "-[AudioFile StereoEnhancement:]";
+    if (enhancement != 1 && enhancement != 2)
+        unexpectedEnhancementNumber(method);
+    const EnhancementCode code = enhancement == 1 ? settings.filterType_1 : settings.filterType_2;
+    const EnhancementRoute* route = findEnhancementRoute(code);
+    if (route == nullptr)
+        unknownEnhancementType(code, method);
+    // The front ends refuse types whose routines are not written yet.
+    if (!route->available())
+        raiseAssertion(formatText("Enhancement type %lu is not available in %%s", static_cast<unsigned long>(code)),
+                       method);
+
+    if (code == kEnhancementNone)
+        platform.log.info("Apply no stereo enhancement");
+    else
+        platform.log.info("Apply the " + std::string(findEnhancement(code)->displayName) + " enhancement");
+
+    for (std::size_t i = 0; i < route->count; ++i)
+        (this->*routineEntry(route->routines[i]).run)(enhancement);
+}
+
+void AudioFile::StereoCorrectionNone(std::uint32_t enhancement)
+{
+    constexpr std::string_view method = "-[AudioFile StereoCorrectionNone:]";
+    if (enhancement != 1 && enhancement != 2)
+        unexpectedEnhancementNumber(method);
+    const bool first = enhancement == 1;
+    const EnhancementCode code = first ? settings.filterType_1 : settings.filterType_2;
+    const std::vector<double>& in = first ? audioBuf_0 : audioBuf_1;
+    std::vector<double>& out = first ? audioBuf_1 : audioBuf_2;
+    const std::uint32_t channels = first ? dstChannels_1 : dstChannels_2;
+
+    if (code == kEnhancementNone) {
+        platform.log.info(" None");
+        setTableText(TableText::State, "None...");
+    } else if (code == kEnhancementHiRes) {
+        platform.log.info(" Hi-Res upconversion");
+        setTableText(TableText::State, "Hi-Res upconversion...");
+    } else {
+        unknownEnhancementType(code, method);
+    }
+
+    updateProgressTableText(0);
+    const std::uint64_t samples = std::uint64_t{dstFrames} * channels;
+    CopyBuffer(in, out, dstFrames, channels, Progress::stepFor(samples), 0);
+    error = 0;
+}
+
+}  // namespace auralune
