@@ -1,3 +1,4 @@
+#include "dsp/denormals.h"
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
 #include "engine/destination_file.h"
@@ -271,6 +272,7 @@ void AudioFile::ProcessFileThread(const SettingsSnapshot& snapshot)
         raiseAssertion("There is an error too early in the thread in %s", kProcessMethod);
 
     try {
+        const DenormalsFlushedToZero flushed;
         convertUnderLock(*this);
     } catch (const std::bad_alloc&) {
         platform.log.error("Memory allocation");
