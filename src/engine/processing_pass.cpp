@@ -1,4 +1,5 @@
 #include "dsp/denormals.h"
+#include "dsp/wind_up_kernels.h"
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
 #include "engine/destination_file.h"
@@ -211,8 +212,9 @@ void convertUnderLock(AudioFile& job)
 {
     Log& log = job.platform.log;
     const SettingsSnapshot& s = job.settings;
-    const bool halfSpeed = (s.filterType_1 & kPhonographEqMask) != 0 && s.captureSpeed == 2;
-    // The wind-up speed change of capture speeds 3-6 is not applied yet.
+    const bool playback = (s.filterType_1 & kPhonographEqMask) != 0;
+    const bool halfSpeed = playback && s.captureSpeed == 2;
+    const WindUpSpeed* windUp = playback ? findWindUpSpeed(s.captureSpeed) : nullptr;
 
     job.state = kStateConverting;
     job.setTableText(TableText::State, "Reading file...");
@@ -240,9 +242,14 @@ void convertUnderLock(AudioFile& job)
     if (job.error != 0)
         return;
 
+    const unsigned long seconds = wholeSeconds(job.srcFrames, job.srcFrameRate);
     if (halfSpeed)
-        doubleHalfSpeedRate(job, wholeSeconds(job.srcFrames, job.srcFrameRate));
-    // The duration text of a wind-up speed change goes with that change.
+        doubleHalfSpeedRate(job, seconds);
+    if (windUp) {
+        const auto shortened = static_cast<unsigned long>(job.srcFrames / job.srcFrameRate * 3 / windUp->decimation);
+        job.setTableText(TableText::Duration, minutesAndSeconds(seconds, shortened));
+        job.postRefresh();
+    }
 
     const std::optional<Destination> destination = chooseDestination(job);
     if (!destination)
@@ -355,7 +362,10 @@ void AudioFile::ProcessAudioData()
 
     // The destination scale from here on.
     PromoteAudioTo24Bit();
-    // The wind-up speed change is not applied yet.
+    // A record captured at the wrong turntable speed back to its own.
+    WindUpSpeedChange();
+    if (stopped())
+        return;
 
     // Enhancement 1: audioBuf_0 (and the CD-4 sub-carrier buffer) into audioBuf_1.
     if ((settings.filterType_1 & kCd4Mask) != 0 && !allocateWorkBuffer(audioBuf_0_sub, stage0Samples)) {

@@ -192,6 +192,52 @@ TEST(ProcessingPass, DefaultsDoubleTheRateAt24Bits)
     EXPECT_EQ(soxInfo(written, "-s"), "2000");
 }
 
+// Rate, bits and frames of a WAV this pass wrote (44-byte header).
+struct WrittenFormat {
+    std::uint32_t rate, bits, frames;
+    bool operator==(const WrittenFormat&) const = default;
+};
+WrittenFormat writtenFormat(const fs::path& path)
+{
+    const std::vector<std::uint8_t> image = test::readFile(path);
+    if (image.size() < 44)
+        return {};
+    const auto number = [&](std::size_t at, int size) {
+        std::uint32_t value = 0;
+        for (int i = size - 1; i >= 0; --i)
+            value = value << 8 | image[at + static_cast<std::size_t>(i)];
+        return value;
+    };
+    return {number(24, 4), number(34, 2), number(40, 4) / number(32, 2)};
+}
+
+TEST(ProcessingPass, RecordsCapturedAtTheWrongSpeedAreRestored)
+{
+    TempDir dir;
+    // Played at half speed and captured at 96 kHz: processed at 192 kHz,
+    // halved and written at 96 kHz.
+    Conversion half(stereoWav(dir.path(), "half.wav", 96000, 192000, tone));
+    half.settings.filterType_1 = kPhonographA1;
+    half.settings.captureSpeed = 2;
+    half.convert();
+    ASSERT_EQ(half.job.state, kStateConverted) << half.text(TableText::State);
+    EXPECT_EQ(half.job.upsampleType, kUpsampleHalve);
+    EXPECT_TRUE(half.log.contains("<Info> Source frame rate doubled from 96000 to 192000"));
+    EXPECT_EQ(half.text(TableText::Duration), "00:02 > 00:01");
+    EXPECT_EQ(half.text(TableText::FrameRate), "96000");
+    EXPECT_EQ(writtenFormat(dir.path() / "half-ke.wav"), (WrittenFormat{96000, 24, 96000}));
+
+    // A 78 captured at 33 1/3 rpm plays 7/3 times faster, at the same rate
+    // (doubled by hi-res processing for the LP distortion canceller).
+    Conversion windUp(stereoWav(dir.path(), "78.wav", 44100, 154350, tone));
+    windUp.settings.filterType_1 = kPhonographA1;
+    windUp.settings.captureSpeed = 3;
+    windUp.convert();
+    ASSERT_EQ(windUp.job.state, kStateConverted) << windUp.text(TableText::State);
+    EXPECT_EQ(windUp.text(TableText::Duration), "00:03 > 00:01");
+    EXPECT_EQ(writtenFormat(dir.path() / "78-ke.wav"), (WrittenFormat{88200, 24, 2 * 154350 * 3 / 7}));
+}
+
 TEST(ProcessingPass, ANameTakenWhileWritingIsNeverReplaced)
 {
     TempDir dir;
