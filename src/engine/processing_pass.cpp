@@ -234,6 +234,9 @@ void convertUnderLock(AudioFile& job)
     if (job.error == 0) {
         if (job.srcFileType == kFileWav) {
             job.AnalyseWAV(false);
+            // The file may have been replaced since it was analysed.
+            if (job.error == 0)
+                job.ValidateAudioParameters();
         } else {
             log.error("Analysis of this file extension is NOT supported");
             job.error |= kErrorFileType;

@@ -363,7 +363,12 @@ TEST(ProcessingPass, FailuresBeforeTheSamplesEndFailedAndUnlocked)
         EXPECT_TRUE(other.log.contains(std::string("<ERROR> Destination file type ") + typeText + " is NOT supported"));
     }
 
+    // A file replaced or removed after its analysis.
+    Conversion replaced(cd);
     Conversion gone(cd);
+    test::writeFile(cd, RiffBuilder().fmt(1, 44100, 16).chunk("data", std::vector<std::uint8_t>(200)).image());
+    replaced.convert();
+    replaced.expectFailed("Unsupported number of channels. ");
     fs::remove(cd);
     gone.convert();
     gone.expectFailed("Cannot open file. ");
