@@ -4,7 +4,7 @@
 #include "engine/audio_file.h"
 #include "engine/destination_file.h"
 #include "engine/pass_lock.h"
-#include "formats/format_text.h"
+#include "engine/text_format.h"
 
 #include <filesystem>
 #include <new>

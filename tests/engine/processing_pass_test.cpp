@@ -1,6 +1,6 @@
 #include "engine/pass_lock.h"
 #include "support/failing_allocation.h"
-#include "formats/format_text.h"
+#include "engine/text_format.h"
 #include "support/wav_fixtures.h"
 
 #include <gtest/gtest.h>
