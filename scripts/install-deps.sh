@@ -9,7 +9,7 @@ packages=(
   libcli11-dev libflac-dev
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  sox libsox-fmt-all ffmpeg flac
+  sox libsox-fmt-all ffmpeg flac dbus-daemon
 )
 
 missing=()

@@ -264,6 +264,17 @@ public:
     void PhonographEQ(std::uint32_t stage);
     // The RIAA recording characteristic.
     void PhonographAntiEQ(std::uint32_t stage);
+    // The restoration stages of PhonographEQ, in chain order, in place on
+    // the stage's stereo source buffer of dstFrames frames; `work` is the
+    // chain's work buffer of 2 × dstFrames samples.
+    void GainRanging(std::span<double> source);
+    void CartridgeBalance(std::span<double> source);
+    void DiscEchoRemoval(std::span<double> source);
+    void DizorResponseCorrection(std::span<double> source);
+    void LpDistortionCancellation(std::span<double> source);
+    void NeedleScratchRemoval(std::span<double> source, std::span<double> work);
+    // Followed by the exciter chain.
+    void GradientNeedleScratchRemoval(std::span<double> source, std::span<double> work);
     // Pop-click (first kind) or crackle (second kind) removal in place on a
     // two-channel buffer of dstFrames frames.
     void PopClick_Crackle(std::vector<double>& buffer, bool popClickRemoval, bool crackleRemoval);

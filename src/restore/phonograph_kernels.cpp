@@ -1,0 +1,305 @@
+#include "restore/phonograph_kernels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace auralune::phonograph {
+
+namespace {
+
+// Second-order section state of one channel (last two inputs and outputs).
+struct BiquadLane {
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+
+    double step(const BiquadCoeffs& k, double x)
+    {
+        const double y = k.b0 * x + k.b1 * x1 + k.b2 * x2 + k.d1 * y1 + k.d2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
+
+FirstOrderSection sectionFor(SectionSet set, Rate rate)
+{
+    const auto lowPass = [rate](const PerRate<FirstOrderSet>& table) {
+        const FirstOrderSet& s = at(table, rate);
+        return FirstOrderSection{s.a0, s.a0, s.p};
+    };
+    const auto highPass = [rate](const PerRate<FirstOrderSet>& table) {
+        const FirstOrderSet& s = at(table, rate);
+        return FirstOrderSection{s.a0, -s.a0, s.p};
+    };
+    switch (set) {
+    case SectionSet::Off: return {};
+    case SectionSet::Lf3180: return lowPass(kLf3180);
+    case SectionSet::Lf9947: return lowPass(kLf9947);
+    case SectionSet::Lf50: return lowPass(kLf50);
+    case SectionSet::Hp3180: return highPass(kHp3180);
+    case SectionSet::Hf75: return lowPass(kHf75);
+    case SectionSet::Hf50: return lowPass(kHf50);
+    case SectionSet::Hf100: return lowPass(kHf100);
+    case SectionSet::Hf25: return lowPass(kHf25);
+    case SectionSet::Hp75: return highPass(kHp75);
+    }
+    return {};
+}
+
+// The regime's combination of one equalised frame.
+inline void combine(Regime regime, double& l, double& r)
+{
+    switch (regime) {
+    case Regime::Stereo: break;
+    case Regime::Mono: l = r = (l + r) * 0.5; break;
+    case Regime::Blend: {
+        const double left = 0.75 * l + 0.25 * r;
+        r = 0.25 * l + 0.75 * r;
+        l = left;
+        break;
+    }
+    case Regime::Vertical: l = r = (l - r) * 0.5; break;
+    }
+}
+
+// The state of one channel's two equaliser sections.
+struct EqualiserLane {
+    double x1 = 0, u1 = 0, s1 = 0, v1 = 0;
+
+    double step(const Equaliser& k, double x)
+    {
+        const double u = k.lf.p * u1 + k.lf.a0 * x + k.lf.a1 * x1;
+        const double s = k.d1 * x + k.m1 * u;
+        const double v = k.hf.p * v1 + k.hf.a0 * s + k.hf.a1 * s1;
+        x1 = x;
+        u1 = u;
+        s1 = s;
+        v1 = v;
+        return k.d2 * s + k.m2 * v;
+    }
+};
+
+template <class Lane>
+struct StereoLanes {
+    Lane left, right;
+};
+
+}  // namespace
+
+std::uint64_t gainRanging(std::span<double> stereo, std::uint64_t frames, std::uint64_t chunkFrames,
+                          double threshold, Progress& progress)
+{
+    const std::uint64_t chunk = std::max<std::uint64_t>(chunkFrames, 1);
+    const std::uint64_t chunks = frames / chunk + (frames % chunk != 0 ? 1 : 0);
+    std::uint64_t reduced = 0;
+    progress.run(chunks, 1, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t c = begin; c < end; ++c) {
+            const std::uint64_t first = c * chunk * 2;
+            const std::uint64_t last = std::min(frames, (c + 1) * chunk) * 2;
+            const auto samples = stereo.subspan(first, last - first);
+            const bool loud = std::any_of(samples.begin(), samples.end(),
+                                          [threshold](double x) { return std::fabs(x) > threshold; });
+            if (loud)
+                continue;
+            for (double& x : samples)
+                x *= 0.1;
+            ++reduced;
+        }
+    });
+    return reduced;
+}
+
+void cartridgeBalance(std::span<double> stereo, std::uint64_t frames, double rmsRatio, Progress& progress)
+{
+    const double root = std::sqrt(rmsRatio);
+    double* p = stereo.data();
+    progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t n = begin; n < end; ++n) {
+            p[2 * n] /= root;
+            p[2 * n + 1] *= root;
+        }
+    });
+}
+
+void discEchoRemoval(std::span<double> stereo, std::uint64_t frames, double threshold, double recovery,
+                     Progress& progress)
+{
+    double g[2] = {1.0, 1.0};
+    double* p = stereo.data();
+    progress.run(frames, 2, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t n = begin; n < end; ++n) {
+            for (int c = 0; c < 2; ++c) {
+                double& gc = g[c];
+                double& x = p[2 * n + c];
+                if (gc < 1.0)
+                    gc *= recovery;
+                const double magnitude = std::fabs(x);
+                if (magnitude > threshold && gc > threshold / magnitude)
+                    gc = threshold / magnitude;
+                x -= 0.7 * (gc < 1.0 ? x * gc : x);
+                gc = std::min(gc, 1.0);
+            }
+        }
+    });
+}
+
+void lpDistortionCancel(std::span<double> stereo, std::uint64_t frames, double factor, double highClamp,
+                        Progress& progress)
+{
+    double* p = stereo.data();
+    progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t n = begin; n < end; ++n) {
+            const double sum = p[2 * n] + p[2 * n + 1];
+            const double d = sum * sum * factor / highClamp;
+            p[2 * n] += d;
+            p[2 * n + 1] -= d;
+        }
+    });
+}
+
+Equaliser equaliserFor(std::uint64_t code, std::optional<Rate> rate)
+{
+    if (!rate)
+        return {};
+    for (const CurveDesign& curve : kCurves) {
+        if (curve.code != code)
+            continue;
+        return Equaliser{sectionFor(curve.lf, *rate), at(curve.d1, *rate), at(curve.m1, *rate),
+                         sectionFor(curve.hf, *rate), at(curve.d2, *rate), at(curve.m2, *rate)};
+    }
+    return {};
+}
+
+namespace {
+
+// The forward pass of equalise, compiled once per combination of stages so
+// that the frame loop carries no test of its own.
+template <bool Equalise, bool Rumble>
+void equaliseForward(const double* in, double* out, std::uint64_t outStride, std::uint64_t frames,
+                     const Equaliser& k, Regime regime, const BiquadCoeffs& hp, Progress& progress)
+{
+    StereoLanes<EqualiserLane> eq;
+    StereoLanes<BiquadLane> forward;
+    progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
+        EqualiserLane eqL = eq.left, eqR = eq.right;
+        BiquadLane hpL = forward.left, hpR = forward.right;
+        for (std::uint64_t n = begin; n < end; ++n) {
+            double l = in[2 * n];
+            double r = in[2 * n + 1];
+            if constexpr (Equalise) {
+                l = eqL.step(k, l);
+                r = eqR.step(k, r);
+                combine(regime, l, r);
+            }
+            if constexpr (Rumble) {
+                l = hpL.step(hp, l);
+                r = hpR.step(hp, r);
+            }
+            out[n * outStride] = l;
+            out[n * outStride + 1] = r;
+        }
+        eq = {eqL, eqR};
+        forward = {hpL, hpR};
+    });
+}
+
+}  // namespace
+
+void equalise(std::span<const double> source, std::span<double> destination, std::uint32_t dstChannels,
+              std::uint64_t frames, const Equaliser* equaliser, Regime regime, const BiquadCoeffs* rumble,
+              std::span<double> work, Progress& progress)
+{
+    // The forward pass writes the destination directly, or the work buffer
+    // when the backward rumble pass follows.
+    double* out = rumble != nullptr ? work.data() : destination.data();
+    const std::uint64_t outStride = rumble != nullptr ? 2 : dstChannels;
+    const Equaliser k = equaliser != nullptr ? *equaliser : Equaliser{};
+    const BiquadCoeffs hp = rumble != nullptr ? *rumble : BiquadCoeffs{};
+    const double* in = source.data();
+    if (equaliser != nullptr && rumble != nullptr)
+        equaliseForward<true, true>(in, out, outStride, frames, k, regime, hp, progress);
+    else if (equaliser != nullptr)
+        equaliseForward<true, false>(in, out, outStride, frames, k, regime, hp, progress);
+    else if (rumble != nullptr)
+        equaliseForward<false, true>(in, out, outStride, frames, k, regime, hp, progress);
+    else
+        equaliseForward<false, false>(in, out, outStride, frames, k, regime, hp, progress);
+    if (rumble == nullptr)
+        return;
+
+    double* dst = destination.data();
+    StereoLanes<BiquadLane> backward;
+    progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
+        BiquadLane hpL = backward.left, hpR = backward.right;
+        for (std::uint64_t i = begin; i < end; ++i) {
+            const std::uint64_t n = frames - 1 - i;
+            dst[n * dstChannels] = hpL.step(hp, out[2 * n]);
+            dst[n * dstChannels + 1] = hpR.step(hp, out[2 * n + 1]);
+        }
+        backward = {hpL, hpR};
+    });
+}
+
+void antiRiaa(std::span<const double> source, std::span<double> destination, std::uint64_t frames,
+              const AntiRiaaCoeffs& k, Progress& progress)
+{
+    struct Lane {
+        double x1 = 0, h1 = 0, s1 = 0, k1 = 0;
+        double step(const AntiRiaaCoeffs& c, double input)
+        {
+            const double x = c.G * input;
+            const double h = c.b * h1 + c.a * (x - x1);
+            const double s = c.d * x + c.c * h;
+            const double kk = c.e * k1 + c.g * (s - s1);
+            x1 = x;
+            h1 = h;
+            s1 = s;
+            k1 = kk;
+            return 0.1 * s + 0.9 * kk;
+        }
+    };
+    const double* in = source.data();
+    double* out = destination.data();
+    StereoLanes<Lane> lanes;
+    progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
+        Lane l = lanes.left, r = lanes.right;
+        for (std::uint64_t n = begin; n < end; ++n) {
+            out[2 * n] = l.step(k, in[2 * n]);
+            out[2 * n + 1] = r.step(k, in[2 * n + 1]);
+        }
+        lanes = {l, r};
+    });
+}
+
+namespace {
+
+struct Prewarped {
+    double cosW0, alpha, norm;
+};
+
+Prewarped prewarp(double cornerHz, double q, double rateHz)
+{
+    const double w0 = 2.0 * std::numbers::pi * cornerHz / rateHz;
+    const double alpha = std::sin(w0) / (2.0 * q);
+    return {std::cos(w0), alpha, 1.0 + alpha};
+}
+
+}  // namespace
+
+BiquadCoeffs designLowPass(double cornerHz, double q, double rateHz)
+{
+    const Prewarped w = prewarp(cornerHz, q, rateHz);
+    const double b0 = (1.0 - w.cosW0) / 2.0 / w.norm;
+    return {b0, 2.0 * b0, b0, 2.0 * w.cosW0 / w.norm, -(1.0 - w.alpha) / w.norm};
+}
+
+BiquadCoeffs designHighPass(double cornerHz, double q, double rateHz)
+{
+    const Prewarped w = prewarp(cornerHz, q, rateHz);
+    const double b0 = (1.0 + w.cosW0) / 2.0 / w.norm;
+    return {b0, -2.0 * b0, b0, 2.0 * w.cosW0 / w.norm, -(1.0 - w.alpha) / w.norm};
+}
+
+}  // namespace auralune::phonograph

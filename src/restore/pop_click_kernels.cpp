@@ -1,0 +1,239 @@
+#include "restore/pop_click_kernels.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace auralune {
+
+namespace {
+
+// One stereo frame as a two-lane vector; each lane computes exactly what
+// the scalar code would for its channel.
+typedef double Frame2 __attribute__((vector_size(2 * sizeof(double))));
+
+inline Frame2 loadFrame(const double* p)
+{
+    Frame2 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void storeFrame(double* p, Frame2 v) { std::memcpy(p, &v, sizeof v); }
+
+inline double levelDb(double magnitude, double rms) { return 20.0 * std::log10(magnitude / rms); }
+
+inline bool isHit(const double* levels, const double* sideLevels, std::uint64_t at, const ClickThresholds& t)
+{
+    return levels[at] > t.levelDb && (!t.useSide || sideLevels[at] > t.sideThresholdDb);
+}
+
+template <bool Side>
+void measureLevels(const double* x, std::uint64_t frames, std::uint64_t windowFrames, double* levels,
+                   double* sideLevels, Progress& progress)
+{
+    Frame2 sum{};
+    for (std::uint64_t j = 0; j < std::min(windowFrames, frames); ++j) {
+        const Frame2 v = loadFrame(x + 2 * j);
+        sum += v * v;
+    }
+    const std::uint64_t half = windowFrames / 2;
+    const Frame2 width{static_cast<double>(windowFrames), static_cast<double>(windowFrames)};
+    progress.run(frames, 3, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t i = begin; i < end; ++i) {
+            // The frame taken in is i − W/2 + W: for an odd W it is one past
+            // i + W/2, so the slide stops one frame earlier than for an even W.
+            if (i >= half && i - half + windowFrames < frames) {
+                const Frame2 in = loadFrame(x + 2 * (i - half + windowFrames));
+                const Frame2 out = loadFrame(x + 2 * (i - half));
+                sum += in * in;
+                sum -= out * out;
+            }
+            const Frame2 meanSquare = sum / width;
+            const double rms0 = std::sqrt(meanSquare[0]);
+            const double rms1 = std::sqrt(meanSquare[1]);
+            const Frame2 v = loadFrame(x + 2 * i);
+            levels[2 * i] = levelDb(std::fabs(v[0]), rms0);
+            levels[2 * i + 1] = levelDb(std::fabs(v[1]), rms1);
+            if constexpr (Side) {
+                const double side = std::fabs((v[0] - v[1]) * 0.5);
+                sideLevels[2 * i] = levelDb(side, rms0);
+                sideLevels[2 * i + 1] = levelDb(side, rms1);
+            }
+        }
+    });
+}
+
+// Scales every sample of frames [from, to] of one channel standing above
+// the local RMS to `repairDb` re that RMS.
+void repairRange(double* x, const double* levels, std::uint64_t from, std::uint64_t to, double repairDb)
+{
+    for (std::uint64_t k = from; k <= to; ++k) {
+        const double level = levels[2 * k];
+        if (level > 0.0)
+            x[2 * k] *= std::pow(10.0, (repairDb - level) / 20.0);
+    }
+}
+
+// The band split at 2 kHz, Q 0.707, for the usual rates: low-pass b0, b1
+// (b2 = b0), high-pass h0, h1 (h2 = h0), and the shared feedback r1, r2.
+struct CrackleRow {
+    double frameRate;
+    double b0, b1, h0, h1, r1, r2;
+};
+
+constexpr std::array<CrackleRow, 4> kCrackleRows{{
+    {44100.0, 0.016818728901948, 0.033637457803895, 0.817344877766205, -1.63468975553241, 1.60105229772851,
+     -0.668327213336304},
+    {48000.0, 0.014401103863659, 0.028802207727319, 0.8308786077344, -1.6617572154688, 1.63295500774148,
+     -0.690559423196119},
+    {88200.0, 0.004603935028493, 0.009207870056986, 0.904139743326319, -1.80827948665264, 1.79907161659565,
+     -0.817487356709623},
+    {96000.0, 0.003916076683699, 0.007832153367399, 0.911575034520807, -1.82315006904161, 1.81531791567421,
+     -0.830982222409013},
+}};
+
+constexpr double kCrackleCornerHz = 2000.0;
+constexpr double kCrackleQ = 0.707;
+
+}  // namespace
+
+ClickLengths clickLengths(double frameRate)
+{
+    const auto frames = [frameRate](double seconds) {
+        const double value = frameRate * seconds;
+        return value >= 1.0 ? static_cast<std::uint64_t>(value) : std::uint64_t{0};
+    };
+    return {frames(0.02), frames(0.00057), frames(0.00035)};
+}
+
+void measureClickLevels(std::span<const double> samples, std::uint64_t frames, std::uint64_t windowFrames,
+                        std::span<double> levels, std::span<double> sideLevels, Progress& progress)
+{
+    if (frames == 0 || windowFrames == 0)
+        return;
+    if (sideLevels.empty())
+        measureLevels<false>(samples.data(), frames, windowFrames, levels.data(), nullptr, progress);
+    else
+        measureLevels<true>(samples.data(), frames, windowFrames, levels.data(), sideLevels.data(), progress);
+}
+
+std::uint64_t countClickHits(std::span<const double> levels, std::span<const double> sideLevels,
+                             std::uint64_t frames, std::uint32_t channel, const ClickThresholds& thresholds)
+{
+    const double* level = levels.data() + channel;
+    const double* side = thresholds.useSide ? sideLevels.data() + channel : nullptr;
+    std::uint64_t count = 0;
+    for (std::uint64_t i = 0; i < frames; ++i)
+        count += isHit(level, side, 2 * i, thresholds) ? 1 : 0;
+    return count;
+}
+
+std::uint64_t repairClicks(std::span<double> samples, std::span<const double> levels,
+                           std::span<const double> sideLevels, std::uint64_t frames, std::uint32_t channel,
+                           const ClickLengths& lengths, const ClickThresholds& thresholds, Progress& progress)
+{
+    if (frames == 0)
+        return 0;
+    double* x = samples.data() + channel;
+    const double* level = levels.data() + channel;
+    const double* side = thresholds.useSide ? sideLevels.data() + channel : nullptr;
+    const std::uint64_t margin = lengths.marginFrames;
+
+    bool inRun = false;
+    std::uint64_t start = 0;       // first hit of the open run
+    std::uint64_t last = 0;        // last frame at which the run went on
+    std::uint64_t ahead = 0;       // first frame the look-ahead has not examined
+    std::uint64_t latestHit = 0;   // latest hit the look-ahead has seen
+    std::uint64_t resumeAt = 0;    // the scan skips the frames of a repair range
+    bool repaired = false;
+    std::uint64_t previousEnd = 0;
+    std::uint64_t ranges = 0;
+
+    const auto closeRun = [&] {
+        std::uint64_t from = start > margin ? start - margin : 0;
+        // A range never reaches back into the previous one: its samples are
+        // already at the repair level and would be scaled down a second time.
+        if (repaired)
+            from = std::max(from, previousEnd + 1);
+        const std::uint64_t to = frames - 1 - last > margin ? last + margin : frames - 1;
+        repairRange(x, level, from, to, thresholds.repairDb);
+        repaired = true;
+        previousEnd = to;
+        resumeAt = to + 1;
+        inRun = false;
+        ++ranges;
+    };
+
+    progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t i = begin; i < end; ++i) {
+            if (i < resumeAt)
+                continue;
+            if (!inRun) {
+                if (isHit(level, side, 2 * i, thresholds)) {
+                    inRun = true;
+                    start = last = latestHit = i;
+                    ahead = i + 1;
+                }
+                continue;
+            }
+            // Frames i … i + D − 1; past the end only the last frame counts.
+            const std::uint64_t horizon = std::min(i + lengths.lookAheadFrames, frames);
+            for (; ahead < horizon; ++ahead) {
+                if (isHit(level, side, 2 * ahead, thresholds))
+                    latestHit = ahead;
+            }
+            if (latestHit >= i)
+                last = i;
+            else
+                closeRun();
+        }
+    });
+    if (inRun)
+        closeRun();
+    return ranges;
+}
+
+CrackleBands designCrackleBands(double frameRate)
+{
+    const double w0 = 2.0 * std::numbers::pi * kCrackleCornerHz / frameRate;
+    const double cosW = std::cos(w0);
+    const double alpha = std::sin(w0) / (2.0 * kCrackleQ);
+    const double a0 = 1.0 + alpha;
+    const double r1 = 2.0 * cosW / a0;
+    const double r2 = -(1.0 - alpha) / a0;
+    const double b0 = (1.0 - cosW) / 2.0 / a0;
+    const double h0 = (1.0 + cosW) / 2.0 / a0;
+    return {{b0, 2.0 * b0, b0, r1, r2}, {h0, -2.0 * h0, h0, r1, r2}};
+}
+
+CrackleBands crackleBands(double frameRate)
+{
+    for (const CrackleRow& row : kCrackleRows) {
+        if (row.frameRate == frameRate)
+            return {{row.b0, row.b1, row.b0, row.r1, row.r2}, {row.h0, row.h1, row.h0, row.r1, row.r2}};
+    }
+    return designCrackleBands(frameRate);
+}
+
+void crackleLowBand(std::span<const double> samples, std::span<double> lowBand, std::uint64_t frames,
+                    const CrackleBands& bands, Progress& progress)
+{
+    biquad(samples, lowBand, frames, 2, bands.lowPass, Direction::Forward, progress);
+    biquad(lowBand, lowBand, frames, 2, bands.lowPass, Direction::Reverse, progress);
+}
+
+void crackleRecombine(std::span<double> samples, std::span<const double> lowBand, std::uint64_t frames,
+                      const CrackleBands& bands, Progress& progress)
+{
+    biquad(samples, samples, frames, 2, bands.highPass, Direction::Forward, progress);
+    biquad(samples, samples, frames, 2, bands.highPass, Direction::Reverse, progress);
+    double* x = samples.data();
+    const double* low = lowBand.data();
+    for (std::uint64_t i = 0; i < frames; ++i)
+        storeFrame(x + 2 * i, loadFrame(x + 2 * i) + loadFrame(low + 2 * i));
+}
+
+}  // namespace auralune

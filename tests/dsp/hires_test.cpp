@@ -1,0 +1,201 @@
+#include "dsp/hires.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <random>
+#include <vector>
+
+namespace auralune {
+namespace {
+
+Progress quiet() { return Progress{1, 0, {}}; }
+
+// Zero stuffing and the whole doubled kernel, aligned on its centre: the
+// definition the polyphase interpolator must reproduce.
+std::vector<double> referenceInterpolation(const std::vector<double>& x, std::uint32_t channels, std::span<const double> h)
+{
+    const std::size_t frames = x.size() / channels;
+    const auto centre = static_cast<std::ptrdiff_t>(h.size() - 1) / 2;
+    std::vector<double> y(2 * x.size(), 0.0);
+    for (std::size_t c = 0; c < channels; ++c)
+        for (std::ptrdiff_t j = 0; j < static_cast<std::ptrdiff_t>(2 * frames); ++j) {
+            double sum = 0;
+            for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(h.size()); ++i) {
+                const std::ptrdiff_t z = j + centre - i;
+                if (z >= 0 && z < static_cast<std::ptrdiff_t>(2 * frames) && z % 2 == 0)
+                    sum += 2 * h[static_cast<std::size_t>(i)] * x[static_cast<std::size_t>(z / 2) * channels + c];
+            }
+            y[static_cast<std::size_t>(j) * channels + c] = sum;
+        }
+    return y;
+}
+
+std::vector<double> referenceDecimation(const std::vector<double>& x, std::uint32_t channels, std::span<const double> h)
+{
+    const std::size_t frames = x.size() / channels;
+    const auto centre = static_cast<std::ptrdiff_t>(h.size() - 1) / 2;
+    std::vector<double> y(frames / 2 * channels, 0.0);
+    for (std::size_t c = 0; c < channels; ++c)
+        for (std::size_t m = 0; m < frames / 2; ++m) {
+            double sum = 0;
+            for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(h.size()); ++i) {
+                const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(2 * m) + centre - i;
+                if (n >= 0 && n < static_cast<std::ptrdiff_t>(frames))
+                    sum += h[static_cast<std::size_t>(i)] * x[static_cast<std::size_t>(n) * channels + c];
+            }
+            y[m * channels + c] = sum;
+        }
+    return y;
+}
+
+std::vector<double> noise(std::size_t count, unsigned seed)
+{
+    std::mt19937 engine(seed);
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    std::vector<double> x(count);
+    for (double& v : x)
+        v = uniform(engine);
+    return x;
+}
+
+void expectClose(const std::vector<double>& a, const std::vector<double>& b, double tolerance)
+{
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i)
+        ASSERT_NEAR(a[i], b[i], tolerance) << "sample " << i;
+}
+
+TEST(HiResConverters, MatchTheDirectDefinitionForEveryLengthAndChannelCount)
+{
+    // Lengths shorter than the kernels, odd ones, and ones that leave a
+    // remainder after the blocks of the interior; channel counts with a
+    // fixed-width path (1, 2, 6) and without one (3).
+    for (std::uint32_t channels : {1u, 2u, 3u, 6u})
+        for (std::size_t frames : {0u, 1u, 5u, 64u, 130u, 301u, 1003u}) {
+            SCOPED_TRACE(testing::Message() << channels << " channels, " << frames << " frames");
+            const auto x = noise(frames * channels, static_cast<unsigned>(frames + channels));
+            Progress progress = quiet();
+
+            std::vector<double> up(2 * x.size(), -1.0);
+            interpolateByTwo(x, up, channels, dualUpSamplePhases(), progress);
+            expectClose(up, referenceInterpolation(x, channels, dualUpSampleKernel()), 1e-12);
+
+            interpolateByTwo(x, up, channels, quadUpSamplePhases(), progress);
+            expectClose(up, referenceInterpolation(x, channels, quadUpSampleKernel()), 1e-12);
+
+            std::vector<double> down(frames / 2 * channels, -1.0);
+            decimateByTwo(x, down, channels, quadDownSampleKernel(), progress);
+            expectClose(down, referenceDecimation(x, channels, quadDownSampleKernel()), 1e-12);
+        }
+}
+
+TEST(HiResConverters, ImpulseComesOutAsTheDoubledKernelOnItsOwnFrame)
+{
+    // A unit impulse on input frame 200 of the right channel lands centred
+    // on output frame 400: no delay, gain 2 for the zero-stuffed frames.
+    const auto h = dualUpSampleKernel();
+    std::vector<double> x(2 * 500, 0.0);
+    x[2 * 200 + 1] = 1.0;
+    std::vector<double> y(2 * x.size());
+    Progress progress = quiet();
+    interpolateByTwo(x, y, 2, dualUpSamplePhases(), progress);
+    for (std::size_t j = 0; j < 1000; ++j) {
+        const auto i = static_cast<std::ptrdiff_t>(j) - 400 + 126;
+        const double expected = i >= 0 && i < 253 ? 2 * h[static_cast<std::size_t>(i)] : 0.0;
+        ASSERT_DOUBLE_EQ(y[2 * j + 1], expected) << j;
+        ASSERT_EQ(y[2 * j], 0.0) << j;
+    }
+    EXPECT_DOUBLE_EQ(y[2 * 400 + 1], 2 * h[126]);
+}
+
+TEST(HiResConverters, DcAndInBandSineKeepTheirLevelAndTiming)
+{
+    constexpr std::size_t kFrames = 4000;
+    constexpr double kDc = 1000.0;
+    constexpr double kCycles = 0.05;   // per input frame: 2.2 kHz at 44.1 kHz
+    std::vector<double> x(2 * kFrames);
+    for (std::size_t n = 0; n < kFrames; ++n) {
+        x[2 * n] = kDc;
+        x[2 * n + 1] = std::sin(2 * std::numbers::pi * kCycles * static_cast<double>(n));
+    }
+    Progress progress = quiet();
+    for (const InterpolationKernel* kernel : {&dualUpSamplePhases(), &quadUpSamplePhases()}) {
+        std::vector<double> y(2 * x.size());
+        interpolateByTwo(x, y, 2, *kernel, progress);
+        // Away from the ends: DC within the stop-band residue, the sine on
+        // the output's own time grid within the pass-band ripple.
+        for (std::size_t j = 300; j < 2 * kFrames - 300; ++j) {
+            ASSERT_NEAR(y[2 * j], kDc, kDc * 2e-3) << j;
+            const double expected = std::sin(2 * std::numbers::pi * kCycles / 2 * static_cast<double>(j));
+            ASSERT_NEAR(y[2 * j + 1], expected, 2e-3) << j;
+        }
+    }
+    std::vector<double> y(kFrames);
+    decimateByTwo(x, y, 2, quadDownSampleKernel(), progress);
+    for (std::size_t m = 100; m < kFrames / 2 - 100; ++m) {
+        ASSERT_NEAR(y[2 * m], kDc, 1e-9) << m;
+        ASSERT_NEAR(y[2 * m + 1], std::sin(2 * std::numbers::pi * 2 * kCycles * static_cast<double>(m)), 2e-3) << m;
+    }
+}
+
+TEST(HiResConverters, RoundTripOfBandLimitedNoiseIsCloseAndUnshifted)
+{
+    // Noise limited to 0.3 of the low rate (0.15 of the high one) lies in
+    // the pass bands of both QuadUpSample and QuadDownSample.
+    constexpr std::size_t kFrames = 6000;
+    const auto white = noise(kFrames + 400, 7);
+    const auto band = designLowPass({401, 0.28, 0.02, EdgeShape::Linear, 10.0});
+    std::vector<double> x(2 * kFrames);
+    for (std::size_t n = 0; n < kFrames; ++n) {
+        double sum = 0;
+        for (std::size_t i = 0; i < band.size(); ++i)
+            sum += band[i] * white[n + i];
+        x[2 * n] = sum;
+        x[2 * n + 1] = -sum;
+    }
+    Progress progress = quiet();
+    std::vector<double> up(2 * x.size());
+    interpolateByTwo(x, up, 2, quadUpSamplePhases(), progress);
+    std::vector<double> back(x.size());
+    decimateByTwo(up, back, 2, quadDownSampleKernel(), progress);
+
+    double signal = 0;
+    double error = 0;
+    for (std::size_t i = 2 * 200; i < x.size() - 2 * 200; ++i) {
+        signal += x[i] * x[i];
+        error += (back[i] - x[i]) * (back[i] - x[i]);
+    }
+    EXPECT_LT(10 * std::log10(error / signal), -65.0);
+
+    // The cross-correlation peaks at lag 0.
+    auto correlation = [&](int lag) {
+        double sum = 0;
+        for (std::size_t n = 200; n < kFrames - 200; ++n)
+            sum += x[2 * n] * back[2 * static_cast<std::size_t>(static_cast<int>(n) + lag)];
+        return sum;
+    };
+    const double atZero = correlation(0);
+    for (int lag = -8; lag <= 8; ++lag) {
+        if (lag == 0)
+            continue;
+        EXPECT_LT(correlation(lag), atZero) << lag;
+    }
+}
+
+TEST(HiResConverters, ReportProgressInWholeSteps)
+{
+    std::vector<std::uint32_t> reported;
+    Progress progress{10, 0, [&](std::uint32_t p) { reported.push_back(p); }};
+    std::vector<double> x(2 * 1000, 0.5);
+    std::vector<double> y(2 * x.size());
+    interpolateByTwo(x, y, 2, dualUpSamplePhases(), progress);
+    ASSERT_EQ(reported.size(), 100u);
+    EXPECT_EQ(reported.front(), 1u);
+    EXPECT_EQ(reported.back(), 100u);
+}
+
+}  // namespace
+}  // namespace auralune
