@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "cli/console_services.h"
+#include "engine/catalogue.h"
 #include "enhance/availability.h"
 
 #include "support/wav_fixtures.h"
@@ -170,6 +171,22 @@ TEST_F(ConvertCommand, ConvertedBeforeAsksOnTheTerminalAndRemembersTheAnswer)
         << out.str();
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "old-hr-no-1.wav"));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "old-no.wav"));
+}
+
+TEST_F(ConvertCommand, ClippingQuestionOnTheTerminalCanBeAnsweredForGood)
+{
+    const EnhancementCode riaa = findEnhancementBySuffixCode("PA1")->code();
+    if (!enhancementAvailable(riaa))
+        GTEST_SKIP() << "Phonograph EQ A1 is not available";
+    // The bass boost of the curve drives a 100 Hz tone 3 dB below full scale
+    // far past full scale.
+    const std::string source = make("loud.wav", "-r 44100 -b 16 -c 2", "synth 0.5 sine 100 gain -3");
+    std::istringstream typed("2\ny\n");
+    services.terminalInput = &typed;
+    EXPECT_EQ(run({"-1", "pa1", source}), kExitSuccess) << err.str();
+    EXPECT_NE(err.str().find("  1) Attenuate (default)\n  2) Clamp\n"), std::string::npos) << err.str();
+    EXPECT_EQ(store.string("ClipManagement"), "2");
+    EXPECT_NE(out.str().find("1 converted, 0 failed, 1 with warnings"), std::string::npos) << out.str();
 }
 
 TEST(ConsoleAlerts, WithoutATerminalTheDefaultButtonAnswers)
