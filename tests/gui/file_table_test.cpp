@@ -149,6 +149,8 @@ private slots:
         window->convertButton()->trigger();
         QCOMPARE(p.beeper.count(), 1);   // one pass started: no beep
         QTRY_VERIFY(queue.job(1).state.load() == kStateConverted || queue.job(1).state.load() == kStateFailed);
+        QCOMPARE(queue.job(1).state.load(), int{kStateConverted});
+        QVERIFY(std::filesystem::exists(p.folder.path() / "ready-no.wav"));
         QCOMPARE(queue.job(0).state.load(), int{kStateNew});
         QCOMPARE(queue.job(2).state.load(), int{kStateConverted});
         QCOMPARE(queue.job(3).state.load(), int{kStateAnalysed});
