@@ -1,5 +1,7 @@
 #include "app/settings_texts.h"
 
+#include "engine/text_format.h"
+
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -10,14 +12,6 @@
 namespace auralune {
 
 namespace {
-
-template <typename... Args>
-std::string format(const char* pattern, Args... args)
-{
-    char text[128];
-    std::snprintf(text, sizeof text, pattern, args...);
-    return text;
-}
 
 // The line templates of the changes that log one.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 48> kChangeLines{{
@@ -88,17 +82,17 @@ std::string numberText(const SettingValue& value)
     if (const auto* on = std::get_if<bool>(&value))
         return *on ? "1" : "0";
     if (const auto* real = std::get_if<double>(&value))
-        return format("%ld", static_cast<long>(*real));
+        return formatText("%ld", static_cast<long>(*real));
     return "0";
 }
 
 std::string realValueText(const SettingValue& value)
 {
     if (const auto* real = std::get_if<double>(&value))
-        return format("%f", *real);
+        return formatText("%f", *real);
     if (const auto* tag = std::get_if<std::uint64_t>(&value))
-        return format("%f", static_cast<double>(*tag));
-    return format("%f", 0.0);
+        return formatText("%f", static_cast<double>(*tag));
+    return formatText("%f", 0.0);
 }
 
 std::string fill(std::string_view pattern, std::string_view title, const SettingValue& value)
@@ -139,29 +133,29 @@ std::string customSetGrooveNoiseText(double dBFS)
 {
     if (dBFS == -70.0)
         return "Off";
-    return format("%.1f dBFS", dBFS);
+    return formatText("%.1f dBFS", dBFS);
 }
 
 std::string customSetDolbyToneText(double dBFS)
 {
-    return format("%.1f dBFS", dBFS);
+    return formatText("%.1f dBFS", dBFS);
 }
 
 std::string customSetAdjustDstR128Text(double lufs)
 {
-    return format(" Adjust loudness of converted files to %.1f LUFS", lufs);
+    return formatText(" Adjust loudness of converted files to %.1f LUFS", lufs);
 }
 
 std::string customSetLpDistortionCancelStylusRadius(double micrometres)
 {
-    return format(" LP Distortion Cancellation: Stylus Radius %.1f \u00b5m", micrometres);
+    return formatText(" LP Distortion Cancellation: Stylus Radius %.1f \u00b5m", micrometres);
 }
 
 std::string customSetWowSliderText(WowSlider slider, double value)
 {
     if (slider == WowSlider::TonearmSway)
-        return format("%.1f mm", value);
-    std::string text = format("%.0f mm", value);
+        return formatText("%.1f mm", value);
+    std::string text = formatText("%.0f mm", value);
     if (value == 300.0)
         text += " [12 inch]";
     else if (value == 250.0)
@@ -173,7 +167,7 @@ std::string customSetWowSliderText(WowSlider slider, double value)
 
 std::string clipThresholdText(double dB)
 {
-    return format("%.3f", dB);
+    return formatText("%.3f", dB);
 }
 
 ClipThresholdEntry parseClipThreshold(std::string_view text, double previous, Log& log)

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "engine/catalogue.h"
+#include "engine/text_format.h"
 
 #include <CLI/CLI.hpp>
 
@@ -11,37 +12,29 @@ namespace auralune {
 
 namespace {
 
-template <typename... Args>
-std::string line(const char* pattern, Args... args)
-{
-    char text[256];
-    std::snprintf(text, sizeof text, pattern, args...);
-    return text;
-}
-
 void printCatalogue(std::ostream& out)
 {
-    out << "Modes:\n" << line("  %5s  %s\n", "tag", "label");
+    out << "Modes:\n" << formatText("  %5s  %s\n", "tag", "label");
     for (const Mode& mode : kModes)
-        out << line("  %5u  %s\n", mode.tag, std::string(mode.label).c_str());
+        out << formatText("  %5u  %s\n", mode.tag, std::string(mode.label).c_str());
 
     out << "\nEnhancement types:\n"
-        << line("  %-16s %3s %5s %6s  %-16s %-8s %s\n", "code", "bit", "group", "mode", "suffix key", "suffix", "name");
+        << formatText("  %-16s %3s %5s %6s  %-16s %-8s %s\n", "code", "bit", "group", "mode", "suffix key", "suffix", "name");
     for (const EnhancementType& type : kEnhancementTypes) {
         const std::string mode = type.mode == 0 ? "all" : std::to_string(type.mode);
-        out << line("  0x%-14llx %3d %5d %6s  %-16s %-8s %s\n", static_cast<unsigned long long>(type.code()),
+        out << formatText("  0x%-14llx %3d %5d %6s  %-16s %-8s %s\n", static_cast<unsigned long long>(type.code()),
                     type.bit, type.group, mode.c_str(), type.suffixKey().c_str(), type.defaultSuffix().c_str(),
                     std::string(type.displayName).c_str());
     }
 
-    out << "\nOutput formats:\n" << line("  %5s  %s\n", "tag", "label");
+    out << "\nOutput formats:\n" << formatText("  %5s  %s\n", "tag", "label");
     for (const OutputFormat& format : kOutputFormats)
-        out << line("  %5u  %s%s\n", format.tag, std::string(format.label).c_str(),
+        out << formatText("  %5u  %s%s\n", format.tag, std::string(format.label).c_str(),
                     format.needsSixChannels ? " (six-channel results only)" : "");
 
-    out << "\nDestination folder options:\n" << line("  %5s  %s\n", "tag", "label");
+    out << "\nDestination folder options:\n" << formatText("  %5s  %s\n", "tag", "label");
     for (const DestinationFolderOption& option : kDestinationFolderOptions)
-        out << line("  %5u  %s\n", option.tag, std::string(option.label).c_str());
+        out << formatText("  %5u  %s\n", option.tag, std::string(option.label).c_str());
 }
 
 }  // namespace

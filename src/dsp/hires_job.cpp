@@ -1,7 +1,7 @@
 #include "dsp/hires.h"
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
-#include "formats/format_text.h"
+#include "engine/text_format.h"
 
 #include <algorithm>
 #include <span>

@@ -1,9 +1,8 @@
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
 #include "engine/pass_lock.h"
+#include "engine/text_format.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <filesystem>
 #include <thread>
 
@@ -12,13 +11,6 @@ namespace auralune {
 namespace {
 
 constexpr const char* kAnalyseMethod = "-[AudioFile AnalyseFileThread:]";
-
-std::string printf1(const char* format, auto... values)
-{
-    char text[128];
-    std::snprintf(text, sizeof text, format, values...);
-    return text;
-}
 
 // The names of the set bits of a prior-conversion mask, in the mark's
 // listing order; bit 0 ("None") has no name.
@@ -101,8 +93,8 @@ void AudioFile::AnalyseFileThread(const SettingsSnapshot& snapshot)
     if (error == 0) {
         // A header may give a rate of 0; the validation below refuses it.
         const auto seconds = srcFrameRate > 0 ? static_cast<unsigned long>(srcFrames / srcFrameRate) : 0ul;
-        setTableText(TableText::Duration, printf1("%02lu:%02lu", seconds / 60, seconds % 60));
-        setTableText(TableText::FrameRate, printf1("%.0f", srcFrameRate));
+        setTableText(TableText::Duration, formatText("%02lu:%02lu", seconds / 60, seconds % 60));
+        setTableText(TableText::FrameRate, formatText("%.0f", srcFrameRate));
         setTableText(TableText::Channels, std::to_string(srcChannels));
         setTableText(TableText::SampleSizeBits, std::to_string(srcSampleBits));
         postRefresh();

@@ -96,6 +96,18 @@ public:
     // A thread running the processing pass; the queue detaches it, the CLI
     // joins it.
     std::thread processingThread(const SettingsSnapshot& snapshot);
+    // The sample chain: srcAudioData through the rate changes, the two
+    // enhancements, dither, clipping management and the metrics into
+    // dstAudioData. Any failed stage ends it with the error set and nothing
+    // in dstAudioData.
+    void ProcessAudioData();
+    // The state text of a finished conversion: the warnings, "Multiple
+    // converts. " for a source converted before, then "Complete.".
+    std::string completedStateText() const;
+
+    // Called with each name just before the written destination is given
+    // it; tests make a file appear there between the check and the write.
+    std::function<void(const std::string&)> destinationNamingHook;
 
     // =======================================================================
     // Filter primitives and hi-res rate conversion

@@ -3,7 +3,7 @@
 
 #include "engine/assertion.h"
 #include "engine/sample_kernels.h"
-#include "formats/format_text.h"
+#include "engine/text_format.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
-#include "formats/format_text.h"
+#include "engine/text_format.h"
 
 #include <algorithm>
 #include <cmath>

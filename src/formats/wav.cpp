@@ -3,7 +3,7 @@
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
 #include "formats/byte_source.h"
-#include "formats/format_text.h"
+#include "engine/text_format.h"
 #include "formats/processing_mark.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
-#include "metrics/text_format.h"
+#include "engine/text_format.h"
 
 #include <cmath>
 

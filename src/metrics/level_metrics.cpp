@@ -1,6 +1,6 @@
 #include "metrics/level_metrics.h"
 
-#include "metrics/text_format.h"
+#include "engine/text_format.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "metrics/metadata_decode.h"
 
-#include "metrics/text_format.h"
+#include "engine/text_format.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
-#include "formats/format_text.h"
+#include "engine/text_format.h"
 #include "restore/hum_zephra_kernels.h"
 
 #include <bit>

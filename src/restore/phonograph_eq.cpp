@@ -1,6 +1,6 @@
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
-#include "formats/format_text.h"
+#include "engine/text_format.h"
 #include "restore/phonograph_kernels.h"
 #include "restore/phonograph_options.h"
 

@@ -1,4 +1,4 @@
-#include "formats/format_text.h"
+#include "engine/text_format.h"
 
 #include <algorithm>
 #include <cstdarg>

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "engine/catalogue.h"
+#include "engine/job_types.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+// Where a conversion goes: the destination type of an output format, the
+// channels written, the file name and the write that never replaces a file.
+namespace auralune {
+
+// An output format's destination: file type, extension and byte orders of
+// the header numbers and of the sample data.
+struct DestinationType {
+    int fileType = kFileUnsupported;
+    std::string extension;
+    int valuesOrder = kEndianNone;
+    int dataOrder = kEndianNone;
+
+    bool operator==(const DestinationType&) const = default;
+};
+
+// The destination of an output format tag. Tag 1 keeps the source's type,
+// its extension as written and its byte orders. Nothing for an unknown tag.
+std::optional<DestinationType> destinationType(int outputFormat, int srcFileType, std::string_view srcExtension,
+                                               int srcValuesOrder, int srcDataOrder);
+
+// Whether a destination of this type can be written: the WAV family only;
+// AIFF, AIFF-C and FLAC destinations have no writer.
+bool canWriteFileType(int fileType);
+
+// Channel counts of the two stage buffers and the channels written.
+struct OutputChannels {
+    std::uint32_t stage1 = 0;    // dstChannels_1
+    std::uint32_t stage2 = 0;    // dstChannels_2
+    std::uint32_t written = 0;   // dstChannelsData
+    std::uint32_t start = 0;     // dstChannelsStart
+
+    bool operator==(const OutputChannels&) const = default;
+};
+
+// A six-channel enhancement (frames L, R, C, LFE, sL, sR) widens its stage
+// and every later one to six channels; a six-channel result is written
+// whole unless the destination type picks one channel or a pair from it.
+OutputChannels outputChannels(EnhancementCode enhancement1, EnhancementCode enhancement2, std::uint32_t srcChannels,
+                              int dstFileType);
+
+// The parts of a destination name: folder + base + suffix + extension.
+struct DestinationName {
+    std::string folder;
+    std::string base;
+    std::string suffix;
+    std::string extension;
+
+    // Number 0: "folder/base+suffix.ext"; n >= 1: "folder/base+suffix-n.ext".
+    std::string candidate(unsigned long number) const;
+};
+
+// The first candidate, from number 0 on, that `exists` reports free.
+struct NumberedPath {
+    std::string path;
+    unsigned long number = 0;   // 0: the plain name was free
+};
+NumberedPath firstFreeName(const DestinationName& name, const std::function<bool(const std::string&)>& exists);
+
+// Whether anything, a dangling symbolic link included, has this name.
+bool pathExists(const std::string& path);
+
+struct NewFileOptions {
+    // Called with each candidate just before the written file is given that
+    // name, so tests can make a file appear between the check and the write.
+    std::function<void(const std::string& candidate)> beforeNaming;
+    // Off: go straight to the hidden temporary file that serves file
+    // systems without unnamed files.
+    bool unnamedFile = true;
+};
+
+struct NewFileResult {
+    bool written = false;
+    NumberedPath name;         // the name given, when written
+    std::string errorText;     // the system's description, when not
+};
+
+// Writes `bytes` as a new file named after `name`, starting at candidate
+// `firstNumber` and taking the next number whenever a name is taken. The
+// data goes to an unnamed file in the folder (a hidden temporary one where
+// the file system lacks unnamed files), is flushed to disk and only then
+// linked under a name that must not exist yet, so an existing file is never
+// replaced and a half-written file never appears under the name. On failure
+// nothing is left behind.
+NewFileResult writeNewFile(const DestinationName& name, unsigned long firstNumber, std::span<const std::uint8_t> bytes,
+                           const NewFileOptions& options = {});
+
+}  // namespace auralune

@@ -1,0 +1,425 @@
+#include "dsp/denormals.h"
+#include "dsp/wind_up_kernels.h"
+#include "engine/assertion.h"
+#include "engine/audio_file.h"
+#include "engine/destination_file.h"
+#include "engine/pass_lock.h"
+#include "engine/text_format.h"
+
+#include <filesystem>
+#include <new>
+#include <optional>
+#include <thread>
+
+namespace auralune {
+
+namespace {
+
+constexpr const char* kProcessMethod = "-[AudioFile ProcessFileThread:]";
+constexpr EnhancementCode kHiRes = kEnhancementTypes[37].code();
+constexpr EnhancementCode kGroove = kEnhancementTypes[28].code();
+static_assert(kEnhancementTypes[37].displayName == "Hi-Res");
+static_assert(kEnhancementTypes[28].displayName == "Groove");
+
+// The 4 GB limit of RIFF and AIFF sizes.
+constexpr std::uint64_t kFourGigabytes = 4'294'967'296;
+
+bool isEither(double rate, double a, double b) { return rate == a || rate == b; }
+
+template <class T>
+void release(std::vector<T>& buffer)
+{
+    std::vector<T>().swap(buffer);
+}
+
+std::string minutesAndSeconds(unsigned long from, unsigned long to)
+{
+    return formatText("%02lu:%02lu > %02lu:%02lu", from / 60, from % 60, to / 60, to % 60);
+}
+
+unsigned long wholeSeconds(std::uint32_t frames, double rate)
+{
+    return static_cast<unsigned long>(frames / rate);
+}
+
+// Hi-res processing: 24-bit output for every rate, and 44.1/48 kHz doubled.
+// The groove model and the LP distortion canceller need the headroom of
+// the doubled rate, so they bring it whatever the setting says.
+bool hiResApplies(const SettingsSnapshot& s)
+{
+    const EnhancementCode e1 = s.filterType_1;
+    const EnhancementCode e2 = s.filterType_2;
+    return e1 == kHiRes || s.hiResType == 1 || e1 == kGroove || e2 == kGroove ||
+           (s.useLpDistortionCancel && ((e1 | e2) & kPhonographEqMask) != 0);
+}
+
+std::string_view fileTypeText(int fileType)
+{
+    const FileTypeInfo* info = findFileType(fileType);
+    return info ? info->typeText : std::string_view();
+}
+
+// "Enhancement 1" or "Enhancement 1 + Enhancement 2"; a code the catalogue
+// lacks leaves the text as it was.
+void setFilterTableText(AudioFile& job)
+{
+    const EnhancementType* first = findEnhancement(job.settings.filterType_1);
+    const EnhancementType* second = findEnhancement(job.settings.filterType_2);
+    if (!first || !second)
+        return;
+    std::string text(first->displayName);
+    if (second->code() != kEnhancementNone)
+        text.append(" + ").append(second->displayName);
+    job.setTableText(TableText::Filter, std::move(text));
+}
+
+// A half-speed needle drop was played at half speed: its true rate is twice
+// the captured one.
+void doubleHalfSpeedRate(AudioFile& job, unsigned long secondsBefore)
+{
+    const double captured = job.srcFrameRate;
+    job.srcFrameRate = 2 * captured;
+    job.platform.log.info(formatText("Source frame rate doubled from %.0f to %.0f", captured, job.srcFrameRate));
+    job.setTableText(TableText::Duration,
+                     minutesAndSeconds(secondsBefore, wholeSeconds(job.srcFrames, job.srcFrameRate)));
+    if (isEither(captured, 44100, 48000))
+        job.setTableText(TableText::FrameRate, formatText("%.0f > %.0f", captured, job.srcFrameRate));
+    else if (!isEither(captured, 88200, 96000))
+        raiseAssertion("Invalid frame rate for half-speed needle drop in %s", kProcessMethod);
+    job.postRefresh();
+}
+
+struct Destination {
+    DestinationName name;
+    NumberedPath path;
+};
+
+// The destination type, its name and the row texts that show them. Nothing
+// when the type cannot be written.
+std::optional<Destination> chooseDestination(AudioFile& job)
+{
+    const std::filesystem::path source(job.inputFile);
+    std::string extension = source.extension().string();
+    if (!extension.empty())
+        extension.erase(0, 1);
+    const std::optional<DestinationType> type = destinationType(
+        job.settings.outputFormatType, job.srcFileType, extension, job.srcEndianessValues, job.srcEndianessData);
+    if (!type)
+        raiseAssertion("Unknown output format type in %s", kProcessMethod);
+    job.dstFileType = type->fileType;
+    job.dstEndianessValues = type->valuesOrder;
+    job.dstEndianessData = type->dataOrder;
+    if (job.dstFileType != job.srcFileType)
+        job.setTableText(TableText::FileType, job.tableText(TableText::FileType) + " > " +
+                                                  std::string(fileTypeText(job.dstFileType)));
+    if (!canWriteFileType(job.dstFileType)) {
+        job.platform.log.error("Destination file type " + std::string(fileTypeText(job.dstFileType)) +
+                               " is NOT supported");
+        job.error |= kErrorFileType;
+        return std::nullopt;
+    }
+
+    std::string folder = job.settings.destinationPathFollows ? source.parent_path().string()
+                                                              : job.settings.destinationPath;
+    if (folder.empty())
+        folder = ".";
+    Destination destination{{folder, source.stem().string(), job.settings.destinationFileSuffix, type->extension}, {}};
+    destination.path = firstFreeName(destination.name, pathExists);
+    job.setTableText(TableText::DestinationName, destination.path.path);
+    job.postRefresh();
+    return destination;
+}
+
+// Rate, width and channels of the destination, and its size.
+void setDestinationParameters(AudioFile& job, bool halfSpeed)
+{
+    job.upsampleType = kUpsampleNone;
+    job.dstFrames = job.srcFrames;
+    job.dstFrameRate = job.srcFrameRate;
+    job.dstSampleBits = job.srcSampleBits;
+    job.dstSampleBytes = job.srcSampleBytes;
+    // FLAC destinations (32-bit container words, no 4 GB limit) and AIFF-C
+    // hi-res data (big-endian) come with their writers.
+
+    if (isEither(job.srcFrameRate, 176400, 192000))
+        job.upsampleType = halfSpeed ? kUpsampleHalve : kUpsampleHalveRestore;
+    if (hiResApplies(job.settings)) {
+        if (isEither(job.srcFrameRate, 44100, 48000)) {
+            // A RIFF source holds at most 2^30 stereo frames: the doubled count fits.
+            job.upsampleType = kUpsampleDouble;
+            job.dstFrames = 2 * job.srcFrames;
+            job.dstFrameRate = 2 * job.srcFrameRate;
+        }
+        job.dstSampleBits = 24;
+        job.dstSampleBytes = 3;
+    }
+
+    const OutputChannels channels =
+        outputChannels(job.settings.filterType_1, job.settings.filterType_2, job.srcChannels, job.dstFileType);
+    job.dstChannels_1 = channels.stage1;
+    job.dstChannels_2 = channels.stage2;
+    job.dstChannelsData = channels.written;
+    job.dstChannelsStart = channels.start;
+
+    // Logged before processing, so the 4 GB limit is known early.
+    const std::uint64_t bytes = std::uint64_t{job.dstSampleBytes} * job.dstFrames * job.dstChannelsData;
+    job.platform.log.info(formatText("Destination file is %llu bytes uncompressed (%.2f%% of 4GB)",
+                                     static_cast<unsigned long long>(bytes),
+                                     static_cast<double>(bytes) * 100.0 / static_cast<double>(kFourGigabytes)));
+    if (bytes >= kFourGigabytes)
+        job.platform.log.warning("Output audio will be truncated to fit within 4GB limit");
+}
+
+// Builds the destination image and writes it under a name of its own.
+void writeDestination(AudioFile& job, const Destination& destination)
+{
+    Log& log = job.platform.log;
+    std::vector<std::uint8_t> image;
+    job.setTableText(TableText::State, "Buffering...");
+    job.setTableText(TableText::Progress, "");
+    job.postRefresh();
+    log.info("-------------------------------------------");
+    log.info("Creating destination buffer");
+    job.CreateDestBufferWAV(image);
+    release(job.dstAudioData);
+    if (job.error != 0)
+        return;
+
+    log.info("-------------------------------------------");
+    log.info(formatText("Writing destination buffer as audio file: %s %s", destination.path.path.c_str(),
+                        destination.path.number != 0 ? "(renamed)" : ""));
+    job.setTableText(TableText::State, "Writing file...");
+    job.setTableText(TableText::Progress, "");
+    job.postRefresh();
+    const NewFileResult written =
+        writeNewFile(destination.name, destination.path.number, image, {job.destinationNamingHook});
+    if (!written.written) {
+        log.error(written.errorText);
+        job.error |= kErrorSave;
+        return;
+    }
+    if (written.name.path != destination.path.path) {
+        // Another file took the name after it was chosen; it stays as it is.
+        log.warning("Destination name was taken while writing; saved as " + written.name.path);
+        job.setTableText(TableText::DestinationName, written.name.path);
+        job.postRefresh();
+    }
+}
+
+// Everything the pass does under the processing lock, up to the written
+// file; returns early once an error is set.
+void convertUnderLock(AudioFile& job)
+{
+    Log& log = job.platform.log;
+    const SettingsSnapshot& s = job.settings;
+    const bool playback = (s.filterType_1 & kPhonographEqMask) != 0;
+    const bool halfSpeed = playback && s.captureSpeed == 2;
+    const WindUpSpeed* windUp = playback ? findWindUpSpeed(s.captureSpeed) : nullptr;
+
+    job.state = kStateConverting;
+    job.setTableText(TableText::State, "Reading file...");
+    job.setTableText(TableText::Progress, "");
+    job.postRefresh();
+    log.info("===============================================================");
+    log.info("Processing audio file: " + job.inputFile);
+
+    // A half-speed capture at 176.4/192 kHz would need 352.8/384 kHz.
+    if (halfSpeed && isEither(job.srcFrameRate, 176400, 192000))
+        job.error |= kErrorHalfSpeedRate;
+    if ((s.filterType_1 & kCd4Mask) != 0 && job.srcFrameRate != 96000) {
+        log.error("Frame rate is not supported for CD-4 quadraphonic decode");
+        job.error |= kErrorFrameRate;
+        return;
+    }
+    if (job.error == 0) {
+        if (job.srcFileType == kFileWav) {
+            job.AnalyseWAV(false);
+            // The file may have been replaced since it was analysed.
+            if (job.error == 0)
+                job.ValidateAudioParameters();
+        } else {
+            log.error("Analysis of this file extension is NOT supported");
+            job.error |= kErrorFileType;
+        }
+    }
+    if (job.error != 0)
+        return;
+
+    const unsigned long seconds = wholeSeconds(job.srcFrames, job.srcFrameRate);
+    if (halfSpeed)
+        doubleHalfSpeedRate(job, seconds);
+    if (windUp) {
+        const auto shortened = static_cast<unsigned long>(job.srcFrames / job.srcFrameRate * 3 / windUp->decimation);
+        job.setTableText(TableText::Duration, minutesAndSeconds(seconds, shortened));
+        job.postRefresh();
+    }
+
+    const std::optional<Destination> destination = chooseDestination(job);
+    if (!destination)
+        return;
+    setDestinationParameters(job, halfSpeed);
+
+    job.ProcessAudioData();
+    if (job.error == 0)
+        writeDestination(job, *destination);
+}
+
+}  // namespace
+
+void AudioFile::ProcessFileThread(const SettingsSnapshot& snapshot)
+{
+    // Thread priorities stay the platform's: raising one needs privileges here.
+    PassLock* passLock = snapshot.passLock;
+    applySettingsSnapshot(snapshot);
+    state = kStateQueued;
+    setTableText(TableText::State, "Queued");
+    setFilterTableText(*this);
+    postRefresh();
+
+    if (passLock)
+        passLock->lock();
+    if (error != 0)
+        raiseAssertion("There is an error too early in the thread in %s", kProcessMethod);
+
+    try {
+        const DenormalsFlushedToZero flushed;
+        convertUnderLock(*this);
+    } catch (const std::bad_alloc&) {
+        platform.log.error("Memory allocation");
+        error |= kErrorMemory;
+    }
+    releaseWorkBuffers();
+    release(dstAudioData);
+
+    const int finalState = error != 0 ? kStateFailed : kStateConverted;
+    if (finalState == kStateFailed) {
+        composeErrorStateText();
+    } else {
+        platform.log.info("Complete");
+        setTableText(TableText::State, completedStateText());
+        setTableText(TableText::Progress, "");
+    }
+    postRefresh();
+    // From here on the queue may remove the job: touch nothing of it.
+    state = finalState;
+    if (passLock)
+        passLock->unlock();
+}
+
+std::thread AudioFile::processingThread(const SettingsSnapshot& snapshot)
+{
+    return std::thread([this, snapshot] { ProcessFileThread(snapshot); });
+}
+
+std::string AudioFile::completedStateText() const
+{
+    std::string text;
+    const int set = warning;
+    for (const StatusBitText& entry : kWarningTexts) {
+        if ((set & entry.bit) == 0)
+            continue;
+        // The table's texts are literals, so data() ends in a zero byte.
+        if (entry.bit == kWarningLoudnessAdjusted)
+            text += formatText(entry.text.data(), settings.adjustDstR128Level);
+        else if (entry.bit == kWarningAttenuated || entry.bit == kWarningClipping)
+            text += formatText(entry.text.data(), clipdB);
+        else
+            text += entry.text;
+    }
+    if ((warning_1 & ~std::uint64_t{1}) != 0)
+        text += "Multiple converts. ";
+    return text + "Complete.";
+}
+
+void AudioFile::ProcessAudioData()
+{
+    // Each stage runs only while no error has stopped the chain; a stopped
+    // chain releases every buffer it holds.
+    const auto stopped = [this] {
+        if (error == 0)
+            return false;
+        releaseWorkBuffers();
+        return true;
+    };
+
+    // Integer to double into audioIn; srcAudioData is released.
+    ConvertAudioToDouble();
+    if (stopped())
+        return;
+    // The source loudness (calculateSrcR128) is not measured yet.
+    AnalyseAudioMetricsVeridane(1);
+
+    // Halve a 176.4/192 kHz source for the enhancements.
+    QuadDownSample();
+    if (stopped())
+        return;
+
+    // Double a 44.1/48 kHz source (or copy) into audioBuf_0.
+    const std::uint64_t stage0Samples = std::uint64_t{srcChannels} * dstFrames;
+    if (!allocateWorkBuffer(audioBuf_0, stage0Samples)) {
+        releaseWorkBuffers();
+        return;
+    }
+    DualUpSample();
+    release(audioIn);
+
+    // The destination scale from here on.
+    PromoteAudioTo24Bit();
+    // A record captured at the wrong turntable speed back to its own.
+    WindUpSpeedChange();
+    if (stopped())
+        return;
+
+    // Enhancement 1: audioBuf_0 (and the CD-4 sub-carrier buffer) into audioBuf_1.
+    if ((settings.filterType_1 & kCd4Mask) != 0 && !allocateWorkBuffer(audioBuf_0_sub, stage0Samples)) {
+        releaseWorkBuffers();
+        return;
+    }
+    if (!allocateWorkBuffer(audioBuf_1, std::uint64_t{dstChannels_1} * dstFrames)) {
+        releaseWorkBuffers();
+        return;
+    }
+    StereoEnhancement(1);
+    if (stopped())
+        return;
+    release(audioBuf_0);
+    release(audioBuf_0_sub);
+
+    // The signal between the two enhancements.
+    if (settings.filterType_2 != kEnhancementNone) {
+        AnalyseAudioMetricsBasic(2);
+        AnalyseAudioMetricsVeridane(2);
+    }
+
+    // Enhancement 2: audioBuf_1 into audioBuf_2, with room for the restored
+    // rate of a halved source.
+    const std::uint64_t restoreFactor = upsampleType == kUpsampleHalveRestore ? 2 : 1;
+    if (!allocateWorkBuffer(audioBuf_2, std::uint64_t{dstChannels_2} * dstFrames * restoreFactor)) {
+        releaseWorkBuffers();
+        return;
+    }
+    StereoEnhancement(2);
+    if (stopped())
+        return;
+    release(audioBuf_1);
+
+    DitherAudio();
+    // Restore the rate of a halved source.
+    QuadUpSample();
+    if (stopped())
+        return;
+
+    // The destination: file facts, clipping management, levels. Its
+    // loudness (measured, or adjusted before clipping management) is not
+    // handled yet.
+    AnalyseAudioMetricsBasic(4);
+    ClippingManagement(4);
+    if (stopped())
+        return;
+    AnalyseAudioMetricsVeridane(4);
+
+    // Double to integer into dstAudioData; releases every working buffer.
+    ConvertAudioToInteger();
+}
+
+}  // namespace auralune
