@@ -1,5 +1,6 @@
 #include "app/metrics_report.h"
 #include "app/settings_model.h"
+#include "cli/console_services.h"
 #include "cli/commands.h"
 #include "engine/audio_file.h"
 #include "engine/pass_lock.h"
@@ -13,26 +14,6 @@
 namespace auralune {
 
 namespace {
-
-// The CLI has no windows: an alert is printed and answered with its default
-// button, box unticked.
-class ConsoleAlertPresenter final : public AlertPresenter {
-public:
-    explicit ConsoleAlertPresenter(std::ostream& err) : err_(err) {}
-    AlertAnswer run(const Alert& alert) override
-    {
-        err_ << alert.message << ": " << alert.informativeText << '\n';
-        return {};
-    }
-
-private:
-    std::ostream& err_;
-};
-
-class SilentBeeper final : public Beeper {
-public:
-    void beep() override {}
-};
 
 std::string trimmed(std::string text)
 {
@@ -59,7 +40,7 @@ int analyse(CommandContext& context, const std::vector<std::string>& files, bool
     Services& services = context.services;
     NotificationCenter notifications;
     RunLoopMainThread mainThread;
-    ConsoleAlertPresenter alerts(context.err);
+    ConsoleAlertPresenter alerts(context.err, services.log, services.terminalInput);
     SilentBeeper beeper;
     SystemClock clock;
     SystemRandomSource random;

@@ -13,6 +13,7 @@ namespace auralune {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;   // the work failed
 inline constexpr int kExitUsage = 2;     // unknown command or option, bad value
+inline constexpr int kExitInterrupted = 130;   // SIGINT or SIGTERM
 
 // What the commands work with. main() builds the production services; tests
 // pass their own.
@@ -20,6 +21,11 @@ struct Services {
     DefaultsStore& defaults;
     Log& log;
     std::string musicFolder;   // the default destination folder
+    // Standard output is a terminal: progress is redrawn in place.
+    bool liveProgress = false;
+    // Where the dialogs of a pass ask their question when standard input
+    // and standard error are terminals; null: they take their default answer.
+    std::istream* terminalInput = nullptr;
 };
 
 // Runs one command line (the arguments after the program name). Results go

@@ -26,5 +26,6 @@ struct CommandContext {
 void addCatalogueCommand(CLI::App& app, CommandContext& context);
 void addSettingsCommand(CLI::App& app, CommandContext& context);
 void addAnalyseCommand(CLI::App& app, CommandContext& context);
+void addConvertCommand(CLI::App& app, CommandContext& context);
 
 }  // namespace auralune

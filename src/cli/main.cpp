@@ -9,6 +9,8 @@
 #include <iostream>
 #include <memory>
 
+#include <unistd.h>
+
 int main(int argc, char** argv)
 {
     using namespace auralune;
@@ -26,5 +28,8 @@ int main(int argc, char** argv)
         defaults = std::make_unique<QtDefaultsStore>();
 
     Services services{*defaults, log, musicFolder()};
+    services.liveProgress = ::isatty(STDOUT_FILENO) == 1;
+    if (::isatty(STDIN_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1)
+        services.terminalInput = &std::cin;
     return runCli(args, services, std::cout, std::cerr);
 }

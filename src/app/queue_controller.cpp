@@ -1,0 +1,251 @@
+#include "app/queue_controller.h"
+
+#include "app/destination_naming.h"
+#include "app/settings_keys.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+namespace auralune {
+
+bool hasSourceFileExtension(const std::string& path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    if (extension.empty())
+        return false;
+    extension.erase(0, 1);
+    for (char& c : extension)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return extension == "AIF" || extension == "AIFF" || extension == "AIFC" || extension == "WAV" ||
+           extension == "FLAC";
+}
+
+QueueController::QueuedJob::QueuedJob(const Platform& shared, std::unique_ptr<RandomSource> ownRandom)
+    : random(std::move(ownRandom)),
+      platform{shared.log,   shared.defaults, shared.notifications, shared.mainThread,
+               shared.alerts, shared.beeper,  shared.clock,         random ? *random : shared.random},
+      job(platform)
+{
+}
+
+QueueController::QueueController(const Platform& platform, Options options)
+    : platform_(platform), options_(std::move(options)), model_(platform.defaults, platform.log, options_.musicFolder)
+{
+    showFileExt_ = model_.switchValue("ShowFileExt");
+    showFullPath_ = model_.switchValue("ShowFullPath");
+    observe();
+}
+
+QueueController::~QueueController()
+{
+    applicationWillTerminate();
+    waitForPasses();
+}
+
+void QueueController::observe()
+{
+    NotificationCenter& center = platform_.notifications;
+    observations_.push_back(center.observe(kDropViewAddFileMsg, [this](const Notification& n) {
+        auto it = n.userInfo.find("filename");
+        if (it != n.userInfo.end())
+            if (const auto* path = std::get_if<std::string>(&it->second))
+                addNewFileToQueue(*path);
+    }));
+    observations_.push_back(
+        center.observe(kAudioFileRefreshViewMsg, [this](const Notification& n) { refreshQueue(n.object); }));
+    for (std::string_view name : kSettingsNotificationNames) {
+        observations_.push_back(center.observe(std::string(name), [this](const Notification& n) {
+            // The values become the current settings; jobs see them in the
+            // snapshot of their next pass.
+            storeSettingsNotification(n, platform_.defaults, platform_.log);
+            if (n.name == kSettingsUpdateDestinationTableText)
+                updateDestinationTableText(n);
+        }));
+    }
+}
+
+void QueueController::applicationWillTerminate()
+{
+    for (NotificationCenter::Token token : observations_)
+        platform_.notifications.remove(token);
+    observations_.clear();
+}
+
+std::shared_ptr<QueueController::QueuedJob> QueueController::makeJob(const std::string& path)
+{
+    std::unique_ptr<RandomSource> random;
+    if (options_.randomSourceFor)
+        random = options_.randomSourceFor(path);
+    auto entry = std::make_shared<QueuedJob>(platform_, std::move(random));
+    entry->job.initWithName(path, showFileExt_, showFullPath_);
+    return entry;
+}
+
+void QueueController::append(const std::string& path)
+{
+    queue_.push_back(makeJob(path));
+    analyseAudioFile(queue_.back()->job);
+}
+
+bool QueueController::addNewFileToQueue(const std::string& path)
+{
+    if (!hasSourceFileExtension(path)) {
+        platform_.log.warning("Cannot add '" + path + "' to the table view");
+        platform_.beeper.beep();
+        return false;
+    }
+    append(path);
+    reloadTable();
+    return true;
+}
+
+void QueueController::addSourceFiles(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths)
+        append(path);
+    reloadTable();
+}
+
+SettingsSnapshot QueueController::snapshot(PassLock& lock) const
+{
+    SettingsSnapshot record = model_.snapshot(&lock);
+    record.settingsController = options_.settingsController;
+    record.mainWindow = options_.mainWindow;
+    return record;
+}
+
+void QueueController::startPass(std::shared_ptr<QueuedJob> entry, const SettingsSnapshot& snapshot,
+                                void (AudioFile::*pass)(const SettingsSnapshot&))
+{
+    if (options_.detachPasses) {
+        std::thread([entry = std::move(entry), snapshot, pass] { (entry->job.*pass)(snapshot); }).detach();
+        return;
+    }
+    ++keptPasses_;
+    std::thread thread([this, entry = std::move(entry), snapshot, pass]() mutable {
+        (entry->job.*pass)(snapshot);
+        entry.reset();
+        --keptPasses_;
+    });
+    std::lock_guard lock(threadsMutex_);
+    threads_.push_back(std::move(thread));
+}
+
+void QueueController::analyseAudioFile(AudioFile& job)
+{
+    if (job.state != kStateNew)
+        return;
+    auto it = std::find_if(queue_.begin(), queue_.end(), [&](const auto& entry) { return &entry->job == &job; });
+    if (it == queue_.end())
+        return;
+    startPass(*it, snapshot(analyseAudioLock_), &AudioFile::AnalyseFileThread);
+}
+
+std::size_t QueueController::processQueue(ConvertSender sender, const std::vector<std::size_t>& selectedRows)
+{
+    if (queue_.empty()) {
+        platform_.beeper.beep();
+        return 0;
+    }
+    std::size_t started = 0;
+    for (std::size_t row = 0; row < queue_.size(); ++row) {
+        AudioFile& job = queue_[row]->job;
+        bool target = false;
+        switch (sender) {
+        case ConvertSender::ConvertButton: target = true; break;
+        case ConvertSender::ContextMenu: target = (job.contextAction & 16) != 0; break;
+        case ConvertSender::Other:
+            target = std::find(selectedRows.begin(), selectedRows.end(), row) != selectedRows.end();
+            break;
+        }
+        if (!target || job.state != kStateAnalysed || job.error != 0)
+            continue;
+        // The suffix and the choices are read now, as they stand at Convert.
+        startPass(queue_[row], snapshot(processAudioLock_), &AudioFile::ProcessFileThread);
+        ++started;
+    }
+    if (started == 0)
+        platform_.beeper.beep();
+    return started;
+}
+
+bool QueueController::remove(const std::vector<std::size_t>& rows)
+{
+    std::vector<std::size_t> chosen = rows;
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    bool refused = false;
+    for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
+        const std::size_t row = *it;
+        if (row >= queue_.size())
+            continue;
+        const int state = queue_[row]->job.state;
+        if (state == kStateNew || state == kStateAnalysed || state == kStateConverted || state == kStateFailed) {
+            queue_.erase(queue_.begin() + static_cast<std::ptrdiff_t>(row));
+        } else {
+            platform_.log.warning("Cannot remove row " + std::to_string(row));
+            refused = true;
+        }
+    }
+    if (refused)
+        platform_.beeper.beep();
+    reloadTable();
+    return !refused;
+}
+
+bool QueueController::removeAll()
+{
+    std::vector<std::size_t> rows(queue_.size());
+    for (std::size_t row = 0; row < rows.size(); ++row)
+        rows[row] = row;
+    return remove(rows);
+}
+
+void QueueController::refreshQueue(const void* job)
+{
+    if (observer_)
+        observer_->jobRefreshed(job);
+}
+
+void QueueController::reloadTable()
+{
+    if (observer_)
+        observer_->queueReloaded();
+}
+
+void QueueController::updateDestinationTableText(const Notification&)
+{
+    showFileExt_ = model_.switchValue("ShowFileExt");
+    showFullPath_ = model_.switchValue("ShowFullPath");
+    for (auto it = queue_.rbegin(); it != queue_.rend(); ++it) {
+        AudioFile& job = (*it)->job;
+        job.setTableText(TableText::SourceName, sourceNameText(job.inputFile, showFileExt_, showFullPath_));
+    }
+    reloadTable();
+}
+
+void QueueController::waitForPasses()
+{
+    // A pass may be waiting for a dialog on the main thread: keep serving it
+    // while waiting, when this is a plain run loop's main thread.
+    auto* loop = dynamic_cast<RunLoopMainThread*>(&platform_.mainThread);
+    if (loop && loop->isMainThread())
+        loop->runUntil([this] { return keptPasses_ == 0; });
+    std::vector<std::thread> finished;
+    {
+        std::lock_guard lock(threadsMutex_);
+        finished.swap(threads_);
+    }
+    for (std::thread& thread : finished)
+        thread.join();
+    if (loop && loop->isMainThread())
+        loop->runPending();
+}
+
+bool QueueController::hasRunningPasses() const
+{
+    return keptPasses_ != 0;
+}
+
+}  // namespace auralune

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "app/settings_model.h"
+#include "engine/audio_file.h"
+#include "engine/pass_lock.h"
+#include "platform/platform.h"
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace auralune {
+
+inline constexpr const char* kDropViewAddFileMsg = "DropViewAddFileMsg";
+
+// The extensions the queue accepts, compared ignoring case.
+bool hasSourceFileExtension(const std::string& path);
+// The types the open panel offers (it compares them as written).
+inline constexpr std::array<std::string_view, 15> kOpenPanelFileTypes{
+    "aif", "AIF", "Aif", "aiff", "AIFF", "Aiff", "aifc", "AIFC", "Aifc",
+    "wav", "WAV", "Wav", "flac", "FLAC", "Flac",
+};
+
+// Told when the table must be redrawn. Called on the main thread.
+class QueueObserver {
+public:
+    virtual ~QueueObserver() = default;
+    // Rows were added or removed, or every row's texts may have changed.
+    virtual void queueReloaded() {}
+    // A job reported progress or a new state (the job itself may be gone
+    // by now: the pointer identifies it and is never to be followed).
+    virtual void jobRefreshed(const void* job) { (void)job; }
+};
+
+// Who asked for a conversion: the toolbar's Convert converts every row, the
+// context menu's Convert the rows its menu marked (contextAction bit 16),
+// any other command the selected rows.
+enum class ConvertSender { ConvertButton, ContextMenu, Other };
+
+// The queue and batch driver of the main window, without any toolkit: the
+// ordered jobs, the two pass locks and the current settings (the defaults
+// store, read through the settings model). It adds files, starts the
+// analysis of each new job at once, converts the eligible jobs on command,
+// removes rows and keeps the settings that the preferences window
+// announces. Everything runs on the main thread; each pass runs on a thread
+// of its own.
+class QueueController {
+public:
+    struct Options {
+        std::string musicFolder;
+        // The desktop app lets passes run on detached threads; the CLI keeps
+        // them and waits for them (waitForPasses()).
+        bool detachPasses = true;
+        // Asked by the dialogs of a pass to switch them off; may be null.
+        SettingsControllerInterface* settingsController = nullptr;
+        const void* mainWindow = nullptr;
+        // When set, each job draws its random numbers (dither) from a source
+        // of its own, made from its path; else from the platform's.
+        std::function<std::unique_ptr<RandomSource>(const std::string& path)> randomSourceFor;
+    };
+
+    QueueController(const Platform& platform, Options options);
+    // Stops observing and, with kept threads, waits for every pass.
+    ~QueueController();
+    QueueController(const QueueController&) = delete;
+    QueueController& operator=(const QueueController&) = delete;
+
+    void setObserver(QueueObserver* observer) { observer_ = observer; }
+
+    // --- The queue, in row order.
+    std::size_t size() const { return queue_.size(); }
+    bool empty() const { return queue_.empty(); }
+    AudioFile& job(std::size_t row) { return queue_.at(row)->job; }
+    const AudioFile& job(std::size_t row) const { return queue_.at(row)->job; }
+    // The drop prompt shows while the queue is empty.
+    bool dragDropPromptVisible() const { return queue_.empty(); }
+
+    // --- Adding.
+    // A dropped file ("DropViewAddFileMsg"): refused with a warning and a
+    // beep unless its extension is a source type. Returns whether added.
+    bool addNewFileToQueue(const std::string& path);
+    // Files chosen in the open panel, which only offers source types.
+    void addSourceFiles(const std::vector<std::string>& paths);
+    // Starts the analysis of a job in state 2.
+    void analyseAudioFile(AudioFile& job);
+
+    // --- Converting. Starts the processing pass of every target in state 4
+    // without errors, in row order; beeps when none was started. The rows
+    // are used by ConvertSender::Other. Returns the number started.
+    std::size_t processQueue(ConvertSender sender, const std::vector<std::size_t>& selectedRows = {});
+
+    // --- Removing: only rows in states 2, 4, 8 and 9; every other row is
+    // kept with a warning, and one beep sounds when any was kept. Returns
+    // whether every chosen row was removed.
+    bool remove(const std::vector<std::size_t>& rows);
+    bool removeAll();
+
+    // --- Settings.
+    // The record a pass starts with, read from the current settings now.
+    SettingsSnapshot snapshot(PassLock& lock) const;
+    const SettingsModel& settings() const { return model_; }
+    bool showFileExt() const { return showFileExt_; }
+    bool showFullPath() const { return showFullPath_; }
+
+    // Removes the controller from every notification (application end).
+    void applicationWillTerminate();
+    // Waits for every pass started on a kept thread. On the main thread of
+    // a plain run loop it runs the loop's tasks (dialogs, refreshes) meanwhile.
+    void waitForPasses();
+    // True while a pass on a kept thread has not ended.
+    bool hasRunningPasses() const;
+
+    PassLock& analyseAudioLock() { return analyseAudioLock_; }
+    PassLock& processAudioLock() { return processAudioLock_; }
+
+private:
+    // A job with the services it was made with; a running pass shares its
+    // ownership, so removing a row never frees a job under its pass.
+    struct QueuedJob {
+        QueuedJob(const Platform& shared, std::unique_ptr<RandomSource> ownRandom);
+        std::unique_ptr<RandomSource> random;
+        Platform platform;
+        AudioFile job;
+    };
+
+    std::shared_ptr<QueuedJob> makeJob(const std::string& path);
+    void append(const std::string& path);
+    void startPass(std::shared_ptr<QueuedJob> entry, const SettingsSnapshot& snapshot,
+                   void (AudioFile::*pass)(const SettingsSnapshot&));
+    void refreshQueue(const void* job);
+    void reloadTable();
+    void updateDestinationTableText(const Notification& notification);
+    void observe();
+
+    const Platform& platform_;
+    Options options_;
+    SettingsModel model_;
+    PassLock analyseAudioLock_;
+    PassLock processAudioLock_;
+    std::vector<std::shared_ptr<QueuedJob>> queue_;
+    bool showFileExt_ = false;
+    bool showFullPath_ = false;
+    QueueObserver* observer_ = nullptr;
+    std::vector<NotificationCenter::Token> observations_;
+
+    std::mutex threadsMutex_;
+    std::vector<std::thread> threads_;
+    std::atomic<int> keptPasses_{0};
+};
+
+}  // namespace auralune

@@ -1,0 +1,419 @@
+#include "app/metrics_report.h"
+#include "app/queue_controller.h"
+#include "app/selection_rules.h"
+#include "app/settings_keys.h"
+#include "app/settings_model.h"
+#include "cli/commands.h"
+#include "cli/console_services.h"
+#include "enhance/availability.h"
+
+#include <CLI/CLI.hpp>
+
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+namespace auralune {
+
+namespace {
+
+struct ConvertRequest {
+    std::vector<std::string> files;
+    std::string enhancement1;   // empty: not given
+    std::string enhancement2;
+    std::string format;
+    std::string outputDir;
+    bool nextToSource = false;
+    std::vector<std::string> overrides;   // KEY=VALUE
+    bool metrics = false;
+    bool repeatable = false;
+};
+
+struct FormatName {
+    std::string_view name;
+    std::uint32_t tag;
+};
+
+constexpr std::array<FormatName, 14> kFormatNames{{
+    {"unchanged", 1}, {"wav", 2}, {"aiff", 4}, {"aifc", 8}, {"flac", 16},
+    {"wav-lr", 32}, {"wav-clfe", 64}, {"wav-slsr", 128},
+    {"wav-l", 256}, {"wav-r", 512}, {"wav-c", 1024}, {"wav-lfe", 2048}, {"wav-sl", 4096}, {"wav-sr", 8192},
+}};
+
+// AIFF, AIFF-C and FLAC destinations are not written yet.
+bool outputFormatAvailable(std::uint32_t tag)
+{
+    return tag != 4 && tag != 8 && tag != 16;
+}
+
+std::string lowered(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return result;
+}
+
+// An enhancement by display name, suffix code ("pa1") or code, in any case.
+std::optional<EnhancementCode> parseEnhancement(const std::string& text)
+{
+    const SettingInput input = parseSettingInput(*findSetting(kFilterType1Key), text);
+    if (input.value)
+        return std::stoull(std::get<std::string>(*input.value));
+    for (const EnhancementType& type : kEnhancementTypes)
+        if (lowered(type.displayName) == lowered(text))
+            return type.code();
+    return std::nullopt;
+}
+
+// An output format by CLI name ("wav-lr"), label ("WAV L+R") or tag.
+std::optional<std::uint32_t> parseFormat(const std::string& text)
+{
+    const std::string word = lowered(text);
+    for (const FormatName& format : kFormatNames)
+        if (format.name == word)
+            return format.tag;
+    for (const OutputFormat& format : kOutputFormats)
+        if (lowered(format.label) == word || std::to_string(format.tag) == word)
+            return format.tag;
+    return std::nullopt;
+}
+
+std::string enhancementName(EnhancementCode code)
+{
+    return std::string(findEnhancement(code)->displayName);
+}
+
+// The signal handlers only raise the flag; a second signal ends the program
+// at once (the engine writes each destination atomically).
+std::atomic<bool> gInterrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void onInterrupt(int signal)
+{
+    gInterrupted = true;
+    std::signal(signal, SIG_DFL);
+}
+
+class InterruptGuard {
+public:
+    InterruptGuard()
+    {
+        gInterrupted = false;
+        previousInt_ = std::signal(SIGINT, onInterrupt);
+        previousTerm_ = std::signal(SIGTERM, onInterrupt);
+    }
+    ~InterruptGuard()
+    {
+        std::signal(SIGINT, previousInt_);
+        std::signal(SIGTERM, previousTerm_);
+    }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+private:
+    void (*previousInt_)(int);
+    void (*previousTerm_)(int);
+};
+
+// What the dialogs' suppression boxes ask for: the setting changes for the
+// rest of the run (through the queue controller, which observes the
+// notification) and in the user's own store, as the preferences window
+// would leave it.
+class CliSettingsController final : public SettingsControllerInterface {
+public:
+    CliSettingsController(NotificationCenter& notifications, DefaultsStore& userStore, Log& log)
+        : notifications_(notifications), userStore_(userStore), log_(log)
+    {
+    }
+    void updateWarnPreprocess(bool warn) override
+    {
+        post(std::string(kSettingsUpdateWarnPreprocess), {{"warnPreprocess", warn}});
+    }
+    void updateClipManagement(int tag) override
+    {
+        post(std::string(kSettingsUpdateClipManagement), {{"clipManagement", tagText(static_cast<std::uint64_t>(tag))}});
+    }
+
+private:
+    void post(const std::string& name, UserInfo info)
+    {
+        storeSettingsNotification(Notification{name, this, info}, userStore_, log_);
+        notifications_.post(name, this, std::move(info));
+    }
+
+    NotificationCenter& notifications_;
+    DefaultsStore& userStore_;
+    Log& log_;
+};
+
+// FNV-1a of the file's base name: the same file name gives the same dither
+// noise on every run.
+std::uint32_t repeatableSeed(const std::string& path)
+{
+    std::uint32_t hash = 2166136261u;
+    for (unsigned char c : std::filesystem::path(path).filename().string()) {
+        hash ^= c;
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+std::string trimmed(std::string text)
+{
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+// One line per file: redrawn in place while it converts on a terminal,
+// written once when it ends otherwise.
+class ProgressLines final : public QueueObserver {
+public:
+    ProgressLines(std::ostream& out, bool live) : out_(out), live_(live) {}
+
+    void setCurrent(const AudioFile* job) { current_ = job; }
+    void jobRefreshed(const void* job) override
+    {
+        if (live_ && current_ && job == current_)
+            draw(liveText(*current_));
+    }
+    void finish(const AudioFile& job)
+    {
+        const std::string line = finalText(job);
+        if (live_)
+            draw(line);
+        else
+            out_ << line;
+        out_ << '\n' << std::flush;
+        current_ = nullptr;
+    }
+
+private:
+    static std::string liveText(const AudioFile& job)
+    {
+        const TableTexts texts = job.tableTexts();
+        auto text = [&](TableText which) { return trimmed(texts[static_cast<int>(which)]); };
+        std::string line = text(TableText::SourceName) + ": " + text(TableText::State);
+        const std::string progress = text(TableText::Progress);
+        if (!progress.empty())
+            line += " " + progress;
+        return line;
+    }
+    static std::string finalText(const AudioFile& job)
+    {
+        const TableTexts texts = job.tableTexts();
+        auto text = [&](TableText which) { return trimmed(texts[static_cast<int>(which)]); };
+        std::string line = text(TableText::SourceName) + ": " + text(TableText::State);
+        if (job.state == kStateConverted && job.error == 0)
+            line += " -> " + text(TableText::DestinationName);
+        return line;
+    }
+    void draw(const std::string& line)
+    {
+        // Back to the start of the line and clear it.
+        out_ << "\r\x1b[K" << line << std::flush;
+    }
+
+    std::ostream& out_;
+    bool live_;
+    const AudioFile* current_ = nullptr;
+};
+
+// Checks the request and writes every choice into the run's own store.
+// Returns an exit status when the request cannot run.
+std::optional<int> applyRequest(CommandContext& context, const ConvertRequest& request, DefaultsStore& run)
+{
+    run.setString(std::string(kFilterType1Key), "1");
+    run.setString(std::string(kFilterType2Key), "1");
+    run.setString(std::string(kOutputFormatTypeKey), "1");
+    for (const std::string& entry : request.overrides) {
+        const auto equals = entry.find('=');
+        if (equals == std::string::npos)
+            return context.fail(kExitUsage, "--set takes KEY=VALUE, not '" + entry + "'");
+        const std::string key = entry.substr(0, equals);
+        const SettingDefinition* setting = findSetting(key);
+        if (!setting)
+            return context.fail(kExitUsage, "unknown setting '" + key + "' (see 'settings list')");
+        const SettingInput input = parseSettingInput(*setting, entry.substr(equals + 1));
+        if (!input.value)
+            return context.fail(kExitUsage, input.problem);
+        if (const auto* text = std::get_if<std::string>(&*input.value))
+            run.setString(key, *text);
+        else
+            run.setStringList(key, std::get<std::vector<std::string>>(*input.value));
+    }
+
+    SettingsModel model(run, context.services.log, context.services.musicFolder);
+    EnhancementCode enhancement1 = model.filterType1();
+    EnhancementCode enhancement2 = model.filterType2();
+    std::uint32_t format = model.outputFormatType();
+    if (!request.enhancement1.empty()) {
+        auto code = parseEnhancement(request.enhancement1);
+        if (!code)
+            return context.fail(kExitUsage, "unknown enhancement '" + request.enhancement1 + "' (see 'catalogue')");
+        enhancement1 = *code;
+    }
+    if (!request.enhancement2.empty()) {
+        auto code = parseEnhancement(request.enhancement2);
+        if (!code)
+            return context.fail(kExitUsage, "unknown enhancement '" + request.enhancement2 + "' (see 'catalogue')");
+        enhancement2 = *code;
+    }
+    if (!request.format.empty()) {
+        auto tag = parseFormat(request.format);
+        if (!tag)
+            return context.fail(kExitUsage, "unknown output format '" + request.format +
+                                                "' (unchanged, wav, aiff, aifc, flac, wav-lr, wav-clfe, wav-slsr, "
+                                                "wav-l, wav-r, wav-c, wav-lfe, wav-sl, wav-sr)");
+        format = *tag;
+    }
+
+    for (EnhancementCode code : {enhancement1, enhancement2})
+        if (!enhancementAvailable(code))
+            return context.fail(kExitUsage, "the enhancement \"" + enhancementName(code) + "\" is not available yet");
+    if (!isAdmittedEnhancement2(enhancement1, enhancement2))
+        return context.fail(kExitUsage, enhancement2NotSupportedText(enhancement2, enhancement1));
+    const std::string formatLabel(findOutputFormat(format)->label);
+    if (!outputFormatAvailable(format))
+        return context.fail(kExitUsage, "the output format " + formatLabel + " is not available yet");
+    if (!isOutputFormatOffered(format, enhancement1, enhancement2))
+        return context.fail(kExitUsage, formatLabel + " is not supported with this enhancement");
+
+    run.setString(std::string(kFilterType1Key), tagText(enhancement1));
+    run.setString(std::string(kFilterType2Key), tagText(enhancement2));
+    run.setString(std::string(kOutputFormatTypeKey), tagText(format));
+    if (request.nextToSource)
+        run.setString(std::string(kDestinationFolderOptionKey), tagText(kDestinationNextToSource));
+    if (!request.outputDir.empty()) {
+        std::error_code error;
+        const auto folder = std::filesystem::absolute(request.outputDir, error);
+        if (error || !std::filesystem::is_directory(folder, error))
+            return context.fail(kExitUsage, "the output folder '" + request.outputDir + "' does not exist");
+        run.setString(std::string(kDestinationFolderOptionKey), tagText(kDestinationFolder));
+        run.setString(std::string(kDestinationFolderKey), folder.lexically_normal().string());
+    }
+    return std::nullopt;
+}
+
+int convert(CommandContext& context, const ConvertRequest& request)
+{
+    Services& services = context.services;
+
+    // The run's settings: the user's, with this command line's choices on
+    // top. Nothing of the command line reaches the user's store.
+    MemoryDefaultsStore run;
+    registerDefaults(run, services.musicFolder);
+    for (const std::string& key : services.defaults.storedKeys())
+        if (auto stored = services.defaults.stored(key)) {
+            if (const auto* text = std::get_if<std::string>(&*stored))
+                run.setString(key, *text);
+            else
+                run.setStringList(key, std::get<std::vector<std::string>>(*stored));
+        }
+    if (auto status = applyRequest(context, request, run))
+        return *status;
+
+    NotificationCenter notifications;
+    RunLoopMainThread mainThread;
+    ConsoleAlertPresenter alerts(context.err, services.log, services.terminalInput);
+    SilentBeeper beeper;
+    SystemClock clock;
+    SystemRandomSource random;
+    Platform platform{services.log, run, notifications, mainThread, alerts, beeper, clock, random};
+    CliSettingsController settingsController(notifications, services.defaults, services.log);
+
+    QueueController::Options options;
+    options.musicFolder = services.musicFolder;
+    options.detachPasses = false;
+    options.settingsController = &settingsController;
+    if (request.repeatable)
+        options.randomSourceFor = [](const std::string& path) -> std::unique_ptr<RandomSource> {
+            return std::make_unique<SystemRandomSource>(repeatableSeed(path));
+        };
+    QueueController queue(platform, options);
+    ProgressLines lines(context.out, services.liveProgress);
+    queue.setObserver(&lines);
+    InterruptGuard interruptGuard;
+
+    int refused = 0;
+    for (const std::string& file : request.files)
+        if (!queue.addNewFileToQueue(file)) {
+            context.err << "auralune-cli: cannot convert '" << file << "': not a WAV, AIFF, AIFF-C or FLAC file\n";
+            ++refused;
+        }
+    queue.waitForPasses();
+
+    int converted = 0, failed = refused, withWarnings = 0;
+    bool noticed = false;
+    std::vector<const AudioFile*> reported;
+    for (std::size_t row = 0; row < queue.size(); ++row) {
+        if (gInterrupted)
+            break;
+        AudioFile& job = queue.job(row);
+        if (job.state == kStateAnalysed && job.error == 0) {
+            lines.setCurrent(&job);
+            queue.processQueue(ConvertSender::Other, {row});
+            // A first signal lets the current file finish; no other starts.
+            mainThread.runUntil([&] {
+                if (gInterrupted && !noticed) {
+                    noticed = true;
+                    context.err << "\nauralune-cli: interrupted; finishing the current file\n";
+                }
+                return !queue.hasRunningPasses();
+            });
+            queue.waitForPasses();
+        }
+        lines.finish(job);
+        if (job.state == kStateConverted && job.error == 0) {
+            ++converted;
+            reported.push_back(&job);
+            if (job.warning != 0)
+                ++withWarnings;
+        } else {
+            ++failed;
+        }
+    }
+
+    const std::size_t skipped = request.files.size() - static_cast<std::size_t>(converted + failed);
+    context.out << converted << " converted, " << failed << " failed, " << withWarnings << " with warnings";
+    if (skipped > 0)
+        context.out << ", " << skipped << " not started";
+    context.out << '\n';
+    if (request.metrics && !reported.empty())
+        context.out << metricsReportText(metricsReportLines(reported));
+    if (gInterrupted)
+        return kExitInterrupted;
+    return failed > 0 ? kExitFailure : kExitSuccess;
+}
+
+}  // namespace
+
+void addConvertCommand(CLI::App& app, CommandContext& context)
+{
+    auto request = std::make_shared<ConvertRequest>();
+    CLI::App* command = app.add_subcommand("convert", "Convert audio files; each source gets a new file");
+    command->add_option("files", request->files, "WAV, AIFF, AIFF-C or FLAC files")->required();
+    command->add_option("-1,--enhancement1", request->enhancement1,
+                        "Enhancement 1: display name, suffix code (pa1) or code; default None");
+    command->add_option("-2,--enhancement2", request->enhancement2,
+                        "Enhancement 2, admitted after Enhancement 1; default None");
+    command->add_option("--format", request->format,
+                        "unchanged (default), wav, aiff, aifc, flac, or a channel of a six-channel result: "
+                        "wav-lr, wav-clfe, wav-slsr, wav-l, wav-r, wav-c, wav-lfe, wav-sl, wav-sr");
+    auto* outputDir = command->add_option("--output-dir", request->outputDir, "Write the files into this folder");
+    auto* nextToSource = command->add_flag("--next-to-source", request->nextToSource,
+                                           "Write each file next to its source");
+    outputDir->excludes(nextToSource);
+    command->add_option("--set", request->overrides, "KEY=VALUE: a setting for this run only (repeatable)")
+        ->allow_extra_args(false);
+    command->add_flag("--metrics", request->metrics, "Print the metrics report of the converted files");
+    command->add_flag("--repeatable", request->repeatable,
+                      "Seed the dither noise from each file's name, so runs give identical files");
+    command->callback([&context, request] { context.exitCode = convert(context, *request); });
+}
+
+}  // namespace auralune

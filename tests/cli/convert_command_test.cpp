@@ -1,0 +1,173 @@
+#include "cli/cli.h"
+#include "cli/console_services.h"
+
+#include "support/wav_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+namespace auralune {
+namespace {
+
+class ConvertCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (std::system("command -v sox >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "sox is not installed";
+    }
+
+    std::string make(const std::string& name, const std::string& soxFormat = "-r 44100 -b 16 -c 2",
+                     const std::string& effect = "synth 0.5 sine 440 gain -3")
+    {
+        const auto path = (dir.path() / name).string();
+        const std::string command = "sox -n " + soxFormat + " '" + path + "' " + effect + " 2>/dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return path;
+    }
+    int run(std::vector<std::string> args)
+    {
+        out.str("");
+        err.str("");
+        args.insert(args.begin(), "convert");
+        return runCli(args, services, out, err);
+    }
+
+    test::TempDir dir;
+    CapturingLog log;
+    MemoryDefaultsStore store;
+    Services services{store, log, "/home/listener/Music"};
+    std::ostringstream out, err;
+};
+
+TEST_F(ConvertCommand, BadUsageExitsWithTwoAndSaysWhy)
+{
+    const std::string source = make("a.wav");
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{}, "files is required"},
+        {{"--bogus", source}, "bogus"},
+        {{"-1", "Nonesuch", source}, "unknown enhancement 'Nonesuch'"},
+        {{"-1", "pa1", source}, "\"Phonograph EQ A1 (RIAA)\" is not available yet"},
+        {{"-1", "Hi-Res", "-2", "Hi-Res", source}, "Hi-Res is not supported downstream of Hi-Res"},
+        {{"--format", "mp3", source}, "unknown output format 'mp3'"},
+        {{"--format", "flac", source}, "the output format FLAC is not available yet"},
+        {{"--format", "aifc", source}, "the output format AIFF-C is not available yet"},
+        {{"--format", "wav-lr", source}, "WAV L+R is not supported with this enhancement"},
+        {{"--output-dir", (dir.path() / "missing").string(), source}, "does not exist"},
+        {{"--output-dir", dir.path().string(), "--next-to-source", source}, "excludes"},
+        {{"--set", "NoSuchKey=1", source}, "unknown setting 'NoSuchKey'"},
+        {{"--set", "ClipThreshold", source}, "--set takes KEY=VALUE"},
+        {{"--set", "ClipThreshold=-1", source}, "invalid value '-1' for ClipThreshold"},
+        {{"--set", "FileSuffixNO=a/b", source}, "invalid value 'a/b' for FileSuffixNO"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(run(c.args), kExitUsage) << c.message;
+        EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    EXPECT_TRUE(store.storedKeys().empty());
+}
+
+TEST_F(ConvertCommand, ConvertsNextToTheSourceAndReports)
+{
+    const std::string source = make("song.wav");
+    EXPECT_EQ(run({source, "--next-to-source", "--metrics"}), kExitSuccess) << err.str();
+    const auto destination = dir.path() / "song-no.wav";
+    ASSERT_TRUE(std::filesystem::exists(destination)) << out.str();
+    EXPECT_NE(out.str().find("song: Complete."), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("-> " + destination.string() + "\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("1 converted, 0 failed, 0 with warnings\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("==== CONVERTED AUDIO FILE 1 ===="), std::string::npos) << out.str();
+
+    // A second run numbers the new file instead of replacing the first.
+    EXPECT_EQ(run({source}), kExitSuccess) << err.str();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
+    EXPECT_TRUE(store.storedKeys().empty());
+}
+
+TEST_F(ConvertCommand, RunSettingsAndFolderStayOutOfTheUsersStore)
+{
+    const std::string source = make("take.wav");
+    std::filesystem::create_directory(dir.path() / "out");
+    EXPECT_EQ(run({"--output-dir", (dir.path() / "out").string(), "--set", "FileSuffixHR=-double", "-1", "hr",
+                   source}),
+              kExitSuccess)
+        << err.str();
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "out" / "take-double.wav")) << out.str();
+    EXPECT_TRUE(store.storedKeys().empty());
+}
+
+TEST_F(ConvertCommand, FailedFilesGiveExitOneAndTheOthersStillConvert)
+{
+    const std::string good = make("good.wav");
+    const std::string mono = make("mono.wav", "-r 44100 -b 16 -c 1");
+    EXPECT_EQ(run({mono, good, (dir.path() / "notes.txt").string()}), kExitFailure);
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "good-no.wav"));
+    EXPECT_NE(out.str().find("mono: Unsupported number of channels.\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("1 converted, 2 failed"), std::string::npos) << out.str();
+    EXPECT_NE(err.str().find("cannot convert '" + (dir.path() / "notes.txt").string() + "'"), std::string::npos);
+}
+
+TEST_F(ConvertCommand, RepeatableRunsGiveIdenticalFiles)
+{
+    // 24 to 16 bits dithers, so the noise source decides the samples.
+    const std::string source = make("hot.wav", "-r 44100 -b 24 -c 2");
+    ASSERT_EQ(run({"--repeatable", "--format", "wav", source}), kExitSuccess) << err.str();
+    ASSERT_EQ(run({"--repeatable", "--format", "wav", source}), kExitSuccess) << err.str();
+    const auto first = test::readFile(dir.path() / "hot-no.wav");
+    const auto second = test::readFile(dir.path() / "hot-no-1.wav");
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first, second);
+}
+
+TEST(ConsoleAlerts, WithoutATerminalTheDefaultButtonAnswers)
+{
+    std::ostringstream err;
+    CapturingLog log;
+    ConsoleAlertPresenter presenter(err, log);
+    Alert alert;
+    alert.message = "Warning";
+    alert.informativeText = "Clips.";
+    alert.buttons = {"Attenuate", "Clamp"};
+    alert.suppressionTitle = "Always do this from now on";
+    const AlertAnswer answer = presenter.run(alert);
+    EXPECT_EQ(answer.button, 0);
+    EXPECT_FALSE(answer.suppressed);
+    EXPECT_EQ(err.str(), "Warning: Clips. (answered: Attenuate)\n");
+    EXPECT_TRUE(log.contains("<Info> Dialog answered with its default button \"Attenuate\": Clips."));
+}
+
+TEST(ConsoleAlerts, OnATerminalTheUserAnswers)
+{
+    std::ostringstream err;
+    CapturingLog log;
+    Alert alert;
+    alert.message = "Warning";
+    alert.informativeText = "Clips.";
+    alert.buttons = {"Attenuate", "Clamp"};
+    alert.suppressionTitle = "Always do this from now on";
+
+    std::istringstream typed("7\nx\n2\ny\n");
+    ConsoleAlertPresenter presenter(err, log, &typed);
+    AlertAnswer answer = presenter.run(alert);
+    EXPECT_EQ(answer.button, 1);
+    EXPECT_TRUE(answer.suppressed);
+    EXPECT_NE(err.str().find("  2) Clamp\n"), std::string::npos);
+    EXPECT_NE(err.str().find("Always do this from now on? [y/N]: "), std::string::npos);
+
+    std::istringstream enter("\n\n");
+    ConsoleAlertPresenter defaults(err, log, &enter);
+    answer = defaults.run(alert);
+    EXPECT_EQ(answer.button, 0);
+    EXPECT_FALSE(answer.suppressed);
+}
+
+}  // namespace
+}  // namespace auralune
