@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -125,6 +126,41 @@ TEST_F(ConvertCommand, RepeatableRunsGiveIdenticalFiles)
     const auto second = test::readFile(dir.path() / "hot-no-1.wav");
     ASSERT_FALSE(first.empty());
     EXPECT_EQ(first, second);
+}
+
+// Standard input that raises a signal when it is read: the user presses
+// Ctrl-C at a question.
+class InterruptingInput final : public std::streambuf {
+protected:
+    int_type underflow() override
+    {
+        std::raise(SIGINT);
+        return traits_type::eof();
+    }
+};
+
+TEST_F(ConvertCommand, ConvertedBeforeAsksOnTheTerminalAndRemembersTheAnswer)
+{
+    const std::string source = make("old.wav");
+    ASSERT_EQ(run({source}), kExitSuccess) << err.str();
+    const std::string converted = (dir.path() / "old-no.wav").string();
+
+    // "y" to the suppression question: the warning is off from now on.
+    std::istringstream typed("y\n");
+    services.terminalInput = &typed;
+    EXPECT_EQ(run({converted}), kExitSuccess) << err.str();
+    EXPECT_NE(err.str().find("has already been processed with None"), std::string::npos) << err.str();
+    EXPECT_EQ(store.string("WarnPreprocess"), "NO");
+
+    store.remove("WarnPreprocess");
+    InterruptingInput interrupting;
+    std::istream ctrlC(&interrupting);
+    services.terminalInput = &ctrlC;
+    EXPECT_EQ(run({converted, source}), kExitInterrupted) << err.str();
+    EXPECT_NE(out.str().find("0 converted, 0 failed, 0 with warnings, 2 not started\n"), std::string::npos)
+        << out.str();
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "old-no-no.wav"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "old-no-1.wav"));
 }
 
 TEST(ConsoleAlerts, WithoutATerminalTheDefaultButtonAnswers)
