@@ -142,14 +142,14 @@ protected:
 TEST_F(ConvertCommand, ConvertedBeforeAsksOnTheTerminalAndRemembersTheAnswer)
 {
     const std::string source = make("old.wav");
-    ASSERT_EQ(run({source}), kExitSuccess) << err.str();
-    const std::string converted = (dir.path() / "old-no.wav").string();
+    ASSERT_EQ(run({"-1", "hr", source}), kExitSuccess) << err.str();
+    const std::string converted = (dir.path() / "old-hr.wav").string();
 
     // "y" to the suppression question: the warning is off from now on.
     std::istringstream typed("y\n");
     services.terminalInput = &typed;
     EXPECT_EQ(run({converted}), kExitSuccess) << err.str();
-    EXPECT_NE(err.str().find("has already been processed with None"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("has already been processed with Hi-Res"), std::string::npos) << err.str();
     EXPECT_EQ(store.string("WarnPreprocess"), "NO");
 
     store.remove("WarnPreprocess");
@@ -159,8 +159,8 @@ TEST_F(ConvertCommand, ConvertedBeforeAsksOnTheTerminalAndRemembersTheAnswer)
     EXPECT_EQ(run({converted, source}), kExitInterrupted) << err.str();
     EXPECT_NE(out.str().find("0 converted, 0 failed, 0 with warnings, 2 not started\n"), std::string::npos)
         << out.str();
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "old-no-no.wav"));
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "old-no-1.wav"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "old-hr-no-1.wav"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "old-no.wav"));
 }
 
 TEST(ConsoleAlerts, WithoutATerminalTheDefaultButtonAnswers)
