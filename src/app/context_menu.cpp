@@ -77,8 +77,9 @@ int contextActionFor(const AudioFile& job)
 
 const ContextMenuItem& ContextMenuState::item(ContextCommand command) const
 {
+    // Remove All has no item: at() throws for it.
     const auto found = std::find(kMenuCommands.begin(), kMenuCommands.end(), command);
-    return items[static_cast<std::size_t>(found == kMenuCommands.end() ? 0 : found - kMenuCommands.begin())];
+    return items.at(static_cast<std::size_t>(found - kMenuCommands.begin()));
 }
 
 ContextMenuState menuNeedsUpdate(std::span<AudioFile* const> jobs, std::ptrdiff_t clickedRow,

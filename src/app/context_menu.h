@@ -54,6 +54,7 @@ struct ContextMenuItem {
 struct ContextMenuState {
     std::array<ContextMenuItem, 5> items;
 
+    // The item of a menu command (std::out_of_range for Remove All).
     const ContextMenuItem& item(ContextCommand command) const;
     bool validateMenuItem(ContextCommand command) const { return item(command).enabled; }
 };

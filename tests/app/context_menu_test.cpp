@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace auralune {
 namespace {
 
@@ -62,6 +64,7 @@ TEST_F(ContextMenuTest, ClickInsideTheSelectionActsOnEverySelectedRow)
     for (const ContextMenuItem& item : menu.items)
         positions.push_back(item.position);
     EXPECT_EQ(positions, (std::vector<int>{0, 2, 3, 4, 6}));
+    EXPECT_THROW(menu.item(ContextCommand::RemoveAll), std::out_of_range);
 }
 
 TEST_F(ContextMenuTest, ClickOutsideTheSelectionActsOnTheClickedRowAlone)
