@@ -110,7 +110,7 @@ ContextMenuState menuNeedsUpdate(std::span<AudioFile* const> jobs, std::ptrdiff_
     const std::array<std::size_t, 5> counts{convertible, converted, converted, reportable, deletable};
     const std::array<std::string, 5> titles{
         countedTitle(convertible, "Convert File", "Convert ", " Files"),
-        countedTitle(converted, "Show Converted File in Finder", "Show ", " Converted Files in Finder"),
+        countedTitle(converted, "Show Converted File in File Manager", "Show ", " Converted Files in File Manager"),
         countedTitle(converted, "Play Converted File", "Play ", " Converted Files"),
         countedTitle(reportable, "Copy Audio Metrics to Clipboard", "Copy ", " Audio Metrics to Clipboard"),
         countedTitle(deletable, "Delete Row", "Delete ", " Rows"),

@@ -54,7 +54,7 @@ TEST_F(ContextMenuTest, ClickInsideTheSelectionActsOnEverySelectedRow)
     const ContextMenuState menu = menuNeedsUpdate(jobs, 2, Rows{0, 1, 2, 3});
 
     expectItem(menu, ContextCommand::Convert, "Convert 3 Files", true, {0, 2, 3});
-    expectItem(menu, ContextCommand::Show, "Show Converted File in Finder", true, {1});
+    expectItem(menu, ContextCommand::Show, "Show Converted File in File Manager", true, {1});
     expectItem(menu, ContextCommand::Play, "Play Converted File", true, {1});
     expectItem(menu, ContextCommand::CopyMetrics, "Copy 4 Audio Metrics to Clipboard", true, {0, 1, 2, 3});
     expectItem(menu, ContextCommand::Delete, "Delete 4 Rows", true, {0, 1, 2, 3});
@@ -86,7 +86,7 @@ TEST_F(ContextMenuTest, ClickBelowTheRowsDisablesEveryItemAndClearsTheMarks)
     for (std::ptrdiff_t outside : {std::ptrdiff_t{-1}, std::ptrdiff_t{2}}) {
         const ContextMenuState menu = menuNeedsUpdate(jobs, outside, Rows{0, 1});
         expectItem(menu, ContextCommand::Convert, "Convert File", false, {});
-        expectItem(menu, ContextCommand::Show, "Show Converted File in Finder", false, {});
+        expectItem(menu, ContextCommand::Show, "Show Converted File in File Manager", false, {});
         expectItem(menu, ContextCommand::Play, "Play Converted File", false, {});
         expectItem(menu, ContextCommand::CopyMetrics, "Copy Audio Metrics to Clipboard", false, {});
         expectItem(menu, ContextCommand::Delete, "Delete Row", false, {});
@@ -104,7 +104,7 @@ TEST_F(ContextMenuTest, EachStateAdmitsItsCommands)
 
     EXPECT_EQ(actions(), (std::vector<int>{0, 4, 0, 28, 0, 0, 15, 4, 15, 12}));
     expectItem(menu, ContextCommand::Convert, "Convert File", true, {3});
-    expectItem(menu, ContextCommand::Show, "Show 2 Converted Files in Finder", true, {6, 8});
+    expectItem(menu, ContextCommand::Show, "Show 2 Converted Files in File Manager", true, {6, 8});
     expectItem(menu, ContextCommand::Play, "Play 2 Converted Files", true, {6, 8});
     expectItem(menu, ContextCommand::CopyMetrics, "Copy 4 Audio Metrics to Clipboard", true, {3, 6, 8, 9});
     expectItem(menu, ContextCommand::Delete, "Delete 6 Rows", true, {1, 3, 6, 7, 8, 9});

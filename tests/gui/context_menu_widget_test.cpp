@@ -88,13 +88,13 @@ private slots:
     void itemsCountTheRowsTheyActOn()
     {
         const auto menu = build(2, {0, 1, 2});
-        QCOMPARE(titles(*menu), QStringList({"Convert 2 Files", "-", "Show Converted File in Finder",
+        QCOMPARE(titles(*menu), QStringList({"Convert 2 Files", "-", "Show Converted File in File Manager",
                                              "Play Converted File", "Copy 3 Audio Metrics to Clipboard", "-",
                                              "Delete 3 Rows"}));
         QCOMPARE(enabled(*menu), QList<bool>({true, true, true, true, true}));
 
         const auto single = build(0, {1, 2});
-        QCOMPARE(titles(*single), QStringList({"Convert File", "-", "Show Converted File in Finder",
+        QCOMPARE(titles(*single), QStringList({"Convert File", "-", "Show Converted File in File Manager",
                                                "Play Converted File", "Copy Audio Metrics to Clipboard", "-",
                                                "Delete Row"}));
         QCOMPARE(enabled(*single), QList<bool>({true, false, false, true, true}));
