@@ -2,7 +2,12 @@
 
 #include "cli/cli.h"
 
+#include "platform/defaults_store.h"
+
+#include <optional>
 #include <ostream>
+#include <string>
+#include <string_view>
 
 namespace CLI {
 class App;
@@ -21,6 +26,10 @@ struct CommandContext {
     // Prints "auralune-cli: <message>" to err and returns the status given.
     int fail(int status, const std::string& message);
 };
+
+// Why a value may not be chosen yet although it fits its key (a feature
+// that has not been written), or nothing.
+std::optional<std::string> unavailableSettingValue(std::string_view key, const StoredValue& value);
 
 // Each command module adds its subcommands to the application.
 void addCatalogueCommand(CLI::App& app, CommandContext& context);

@@ -118,6 +118,10 @@ void setSetting(CommandContext& context, const std::string& key, const std::stri
         context.fail(kExitUsage, input.problem);
         return;
     }
+    if (auto reason = unavailableSettingValue(setting->key, *input.value)) {
+        context.fail(kExitUsage, *reason);
+        return;
+    }
     DefaultsStore& store = context.services.defaults;
     if (const auto* value = std::get_if<std::string>(&*input.value))
         store.setString(std::string(setting->key), *value);

@@ -2,6 +2,8 @@
 
 #include "platform/random_source.h"
 
+#include <array>
+
 #include <algorithm>
 #include <cmath>
 
@@ -108,11 +110,17 @@ void scaleSamples(std::span<double> samples, double factor, Progress& progress)
 void addDither(std::span<double> samples, RandomSource& random, Progress& progress)
 {
     double previous = 0.0;
+    std::array<std::uint32_t, 4096> block;
     forEachStep(samples.size(), progress, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t i = begin; i < end; ++i) {
-            const double r = static_cast<double>(random.next()) * 0x1p-32 - 0.5;
-            samples[i] += r - previous;
-            previous = r;
+        while (begin < end) {
+            const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(end - begin, block.size()));
+            random.fill(std::span(block.data(), count));
+            for (std::size_t k = 0; k < count; ++k) {
+                const double r = static_cast<double>(block[k]) * 0x1p-32 - 0.5;
+                samples[begin + k] += r - previous;
+                previous = r;
+            }
+            begin += count;
         }
     });
 }

@@ -13,4 +13,8 @@ bool enhancementAvailable(EnhancementCode code);
 // The available types as a mask, for filtering popups and listings.
 EnhancementMask availableEnhancementsMask();
 
+// Wow detection and correction in the phonograph chain has not been written
+// yet: front ends refuse to turn "UseWowCorrection" on.
+inline constexpr bool kWowCorrectionAvailable = false;
+
 }  // namespace auralune

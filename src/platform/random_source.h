@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <mutex>
 #include <random>
+#include <span>
 #include <vector>
 
 namespace auralune {
@@ -12,6 +13,12 @@ class RandomSource {
 public:
     virtual ~RandomSource() = default;
     virtual std::uint32_t next() = 0;
+    // The next values.size() numbers, as next() would give them one by one.
+    virtual void fill(std::span<std::uint32_t> values)
+    {
+        for (std::uint32_t& v : values)
+            v = next();
+    }
 };
 
 class SystemRandomSource final : public RandomSource {
@@ -22,6 +29,13 @@ public:
     {
         std::lock_guard lock(mutex_);
         return static_cast<std::uint32_t>(engine_());
+    }
+    // One lock for the whole block: dither draws a number per sample.
+    void fill(std::span<std::uint32_t> values) override
+    {
+        std::lock_guard lock(mutex_);
+        for (std::uint32_t& v : values)
+            v = static_cast<std::uint32_t>(engine_());
     }
 
 private:

@@ -23,11 +23,23 @@ inline Frame2 loadFrame(const double* p)
 
 inline void storeFrame(double* p, Frame2 v) { std::memcpy(p, &v, sizeof v); }
 
-inline double levelDb(double magnitude, double rms) { return 20.0 * std::log10(magnitude / rms); }
+inline double ratioOfDb(double db) { return std::pow(10.0, db / 20.0); }
 
-inline bool isHit(const double* levels, const double* sideLevels, std::uint64_t at, const ClickThresholds& t)
+// The thresholds as ratios to the local RMS: comparing ratios is the same as
+// comparing their dB values, without a logarithm per sample.
+struct RatioThresholds {
+    explicit RatioThresholds(const ClickThresholds& t)
+        : level(ratioOfDb(t.levelDb)), side(ratioOfDb(t.sideThresholdDb)), useSide(t.useSide), repair(ratioOfDb(t.repairDb))
+    {
+    }
+    double level, side;
+    bool useSide;
+    double repair;
+};
+
+inline bool isHit(const double* levels, const double* sideLevels, std::uint64_t at, const RatioThresholds& t)
 {
-    return levels[at] > t.levelDb && (!t.useSide || sideLevels[at] > t.sideThresholdDb);
+    return levels[at] > t.level && (!t.useSide || sideLevels[at] > t.side);
 }
 
 template <bool Side>
@@ -55,25 +67,25 @@ void measureLevels(const double* x, std::uint64_t frames, std::uint64_t windowFr
             const double rms0 = std::sqrt(meanSquare[0]);
             const double rms1 = std::sqrt(meanSquare[1]);
             const Frame2 v = loadFrame(x + 2 * i);
-            levels[2 * i] = levelDb(std::fabs(v[0]), rms0);
-            levels[2 * i + 1] = levelDb(std::fabs(v[1]), rms1);
+            levels[2 * i] = std::fabs(v[0]) / rms0;
+            levels[2 * i + 1] = std::fabs(v[1]) / rms1;
             if constexpr (Side) {
                 const double side = std::fabs((v[0] - v[1]) * 0.5);
-                sideLevels[2 * i] = levelDb(side, rms0);
-                sideLevels[2 * i + 1] = levelDb(side, rms1);
+                sideLevels[2 * i] = side / rms0;
+                sideLevels[2 * i + 1] = side / rms1;
             }
         }
     });
 }
 
 // Scales every sample of frames [from, to] of one channel standing above
-// the local RMS to `repairDb` re that RMS.
-void repairRange(double* x, const double* levels, std::uint64_t from, std::uint64_t to, double repairDb)
+// the local RMS to `repairRatio` times that RMS.
+void repairRange(double* x, const double* levels, std::uint64_t from, std::uint64_t to, double repairRatio)
 {
     for (std::uint64_t k = from; k <= to; ++k) {
         const double level = levels[2 * k];
-        if (level > 0.0)
-            x[2 * k] *= std::pow(10.0, (repairDb - level) / 20.0);
+        if (level > 1.0)
+            x[2 * k] *= repairRatio / level;
     }
 }
 
@@ -125,9 +137,10 @@ std::uint64_t countClickHits(std::span<const double> levels, std::span<const dou
 {
     const double* level = levels.data() + channel;
     const double* side = thresholds.useSide ? sideLevels.data() + channel : nullptr;
+    const RatioThresholds ratios(thresholds);
     std::uint64_t count = 0;
     for (std::uint64_t i = 0; i < frames; ++i)
-        count += isHit(level, side, 2 * i, thresholds) ? 1 : 0;
+        count += isHit(level, side, 2 * i, ratios) ? 1 : 0;
     return count;
 }
 
@@ -141,6 +154,7 @@ std::uint64_t repairClicks(std::span<double> samples, std::span<const double> le
     const double* level = levels.data() + channel;
     const double* side = thresholds.useSide ? sideLevels.data() + channel : nullptr;
     const std::uint64_t margin = lengths.marginFrames;
+    const RatioThresholds ratios(thresholds);
 
     bool inRun = false;
     std::uint64_t start = 0;       // first hit of the open run
@@ -159,7 +173,7 @@ std::uint64_t repairClicks(std::span<double> samples, std::span<const double> le
         if (repaired)
             from = std::max(from, previousEnd + 1);
         const std::uint64_t to = frames - 1 - last > margin ? last + margin : frames - 1;
-        repairRange(x, level, from, to, thresholds.repairDb);
+        repairRange(x, level, from, to, ratios.repair);
         repaired = true;
         previousEnd = to;
         resumeAt = to + 1;
@@ -172,7 +186,7 @@ std::uint64_t repairClicks(std::span<double> samples, std::span<const double> le
             if (i < resumeAt)
                 continue;
             if (!inRun) {
-                if (isHit(level, side, 2 * i, thresholds)) {
+                if (isHit(level, side, 2 * i, ratios)) {
                     inRun = true;
                     start = last = latestHit = i;
                     ahead = i + 1;
@@ -182,7 +196,7 @@ std::uint64_t repairClicks(std::span<double> samples, std::span<const double> le
             // Frames i … i + D − 1; past the end only the last frame counts.
             const std::uint64_t horizon = std::min(i + lengths.lookAheadFrames, frames);
             for (; ahead < horizon; ++ahead) {
-                if (isHit(level, side, 2 * ahead, thresholds))
+                if (isHit(level, side, 2 * ahead, ratios))
                     latestHit = ahead;
             }
             if (latestHit >= i)

@@ -26,13 +26,14 @@ struct ClickLengths {
 ClickLengths clickLengths(double frameRate);
 
 // Level of every sample against the RMS of its channel over a window of
-// `windowFrames` frames: L = 20·log10(|x| / RMS) dB into `levels`. The
+// `windowFrames` frames, as the ratio |x| / RMS into `levels` (L in dB is
+// 20·log10 of it; the thresholds below are compared as ratios). The
 // window sum starts over frames 0 … W−1 and slides by one frame from frame
 // W/2 onwards, for as long as the frame it takes in lies inside the buffer,
 // so the window stays centred except near the ends. With `sideLevels` not
 // empty the side signal S = (left − right)·0.5 of each frame is measured
-// against each channel's RMS as well. Silence (RMS 0) gives undefined or
-// infinite levels, which never pass a threshold. Progress counts three
+// against each channel's RMS as well. Silence (RMS 0) gives undefined
+// levels, which never pass a threshold. Progress counts three
 // units per frame.
 void measureClickLevels(std::span<const double> samples, std::uint64_t frames, std::uint64_t windowFrames,
                         std::span<double> levels, std::span<double> sideLevels, Progress& progress);

@@ -68,6 +68,7 @@ TEST_F(ConvertCommand, BadUsageExitsWithTwoAndSaysWhy)
         {{"--set", "ClipThreshold", source}, "--set takes KEY=VALUE"},
         {{"--set", "ClipThreshold=-1", source}, "invalid value '-1' for ClipThreshold"},
         {{"--set", "FileSuffixNO=a/b", source}, "invalid value 'a/b' for FileSuffixNO"},
+        {{"--set", "UseWowCorrection=YES", "-1", "pa1", source}, "wow correction is not available yet"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(run(c.args), kExitUsage) << c.message;
@@ -84,6 +85,12 @@ TEST_F(ConvertCommand, BadUsageExitsWithTwoAndSaysWhy)
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     EXPECT_TRUE(store.storedKeys().empty());
+
+    // Wow correction is refused when stored too, by hand or by an older version.
+    EXPECT_EQ(runCli({"settings", "set", "UseWowCorrection", "yes"}, services, out, err), kExitUsage);
+    store.setString("UseWowCorrection", "YES");
+    EXPECT_EQ(run({"-1", "pa1", source}), kExitUsage);
+    EXPECT_NE(err.str().find("wow correction is not available yet"), std::string::npos) << err.str();
 }
 
 TEST_F(ConvertCommand, ConvertsNextToTheSourceAndReports)

@@ -111,9 +111,10 @@ TEST(ClickLevels, MatchTheWindowRecomputedAtEveryFrame)
                 for (std::uint64_t j = first; j < first + window; ++j)
                     sum += x[2 * j + c] * x[2 * j + c];
                 const double rms = std::sqrt(sum / static_cast<double>(window));
-                EXPECT_NEAR(levels[2 * i + c], 20 * std::log10(std::fabs(x[2 * i + c]) / rms), 1e-9) << i;
+                const double level = std::fabs(x[2 * i + c]) / rms;
+                EXPECT_NEAR(levels[2 * i + c], level, 1e-9 * std::max(1.0, level)) << i;
                 const double s = std::fabs((x[2 * i] - x[2 * i + 1]) * 0.5);
-                EXPECT_NEAR(side[2 * i + c], 20 * std::log10(s / rms), 1e-9) << i;
+                EXPECT_NEAR(side[2 * i + c], s / rms, 1e-9 * std::max(1.0, s / rms)) << i;
             }
         }
     }
@@ -124,12 +125,13 @@ protected:
     static constexpr std::uint64_t kFrames = 400;
     static constexpr ClickLengths kLengths{50, 6, 3};
 
-    // Levels of 3 dB everywhere except the hits given (40 dB), left channel.
+    // Levels (as ratios to the local RMS) of 3 dB everywhere except the hits
+    // given (40 dB), left channel.
     void setHits(std::initializer_list<std::uint64_t> hits)
     {
-        levels.assign(kFrames * 2, 3.0);
+        levels.assign(kFrames * 2, std::pow(10.0, 3.0 / 20.0));
         for (const std::uint64_t h : hits)
-            levels[2 * h] = 40.0;
+            levels[2 * h] = 100.0;
     }
 
     std::uint64_t run()
@@ -189,7 +191,7 @@ TEST_F(RepairClicks, UndefinedLevelsAreNoHitsAndNoRepairs)
 {
     setHits({100});
     levels[2 * 100] = std::nan("");
-    levels[2 * 150] = 40.0;
+    levels[2 * 150] = 100.0;
     levels[2 * 151] = std::nan("");
     EXPECT_EQ(run(), 1u);
     EXPECT_EQ(changed(), (std::vector<std::uint64_t>{147, 148, 149, 150, 152, 153}));

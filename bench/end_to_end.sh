@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# End-to-end speed and memory of whole conversions with auralune-cli, beside
+# sox doing the rate changes alone on the same files.
+#
+#   bench/end_to_end.sh [minutes, default 10]
+#
+# Generates stereo test files (16-bit 44.1 kHz, 24-bit 96 kHz needle-drop
+# style, 24-bit 192 kHz), converts each with the defaults and with the
+# default phonograph chain, and prints x-realtime (audio seconds per wall
+# second) and peak RSS. Needs a build in build/ (scripts/build.sh) and sox.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+minutes=${1:-10}
+seconds=$((minutes * 60))
+cli=$PWD/build/src/auralune-cli
+[ -x "$cli" ] || { echo "build first: scripts/build.sh" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export AURALUNE_CONFIG_FILE=$work/settings.ini
+export XDG_STATE_HOME=$work/state
+
+make_source() {   # name rate bits
+  # Music-like: two tones, pink noise and a slow sweep, well below full scale.
+  sox -n -r "$2" -b "$3" -c 2 "$work/$1" synth "$seconds" sine 220 sine 3300 pinknoise \
+    synth "$seconds" sine amod 0.3 50 gain -12 2>/dev/null
+}
+
+# Prints wall seconds and peak RSS (MiB) of a command.
+measure() {
+  /usr/bin/time -o "$work/time.txt" -f '%e %M' "$@" >/dev/null 2>&1
+  tail -1 "$work/time.txt"
+}
+
+report() {   # label wall rss
+  awk -v label="$1" -v wall="$2" -v rss="$3" -v audio="$seconds" \
+    'BEGIN { printf "%-62s %8.1fx realtime  %7.1f s  peak RSS %7.1f MiB\n", label, audio / wall, wall, rss / 1024 }'
+}
+
+run_cli() {   # label source args...
+  local label=$1 source=$2; shift 2
+  rm -f "$work"/*-*.wav
+  read -r wall rss < <(measure "$cli" convert --repeatable "$@" "$work/$source")
+  report "$label" "$wall" "$rss"
+}
+
+run_sox() {   # label source rate
+  read -r wall rss < <(measure sox -D "$work/$2" -b 24 "$work/sox-out.wav" rate -v "$3")
+  report "$1" "$wall" "$rss"
+}
+
+command -v /usr/bin/time >/dev/null || { echo "needs /usr/bin/time (package time)" >&2; exit 1; }
+echo "Generating $minutes-minute stereo sources..."
+make_source cd.wav 44100 16
+make_source needle96.wav 96000 24
+make_source hires192.wav 192000 24
+echo "One stage buffer (stereo doubles): 44.1k $((seconds * 44100 * 16 / 1048576)) MiB," \
+     "88.2k $((seconds * 88200 * 16 / 1048576)) MiB, 96k $((seconds * 96000 * 16 / 1048576)) MiB"
+
+run_cli "auralune None, defaults (44.1k/16 -> 88.2k/24)" cd.wav
+run_cli "auralune None, hi-res off (44.1k/16)" cd.wav --set HiResType=2
+run_cli "auralune None, defaults (192k/24, halved and restored)" hires192.wav
+run_cli "auralune Phonograph A1 chain, defaults (96k/24)" needle96.wav -1 pa1
+run_cli "auralune Phonograph A1 chain, defaults (44.1k/16 -> 88.2k/24)" cd.wav -1 pa1
+run_sox "sox rate -v 88200 (44.1k/16 -> 88.2k/24)" cd.wav 88200
+run_sox "sox rate -v 96000 (192k/24 -> 96k/24)" hires192.wav 96000
