@@ -1,9 +1,11 @@
 #include "gui/main_window.h"
 
-#include "app/metrics_report.h"
+#include "app/context_menu.h"
 #include "app/settings_keys.h"
 #include "app/settings_model.h"
+#include "gui/context_menu_widget.h"
 #include "gui/desktop_notifier.h"
+#include "gui/desktop_services.h"
 #include "gui/drop_view.h"
 #include "gui/popup_items.h"
 #include "gui/progress_delegate.h"
@@ -11,10 +13,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -22,6 +22,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -29,7 +30,6 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -84,7 +84,9 @@ MainWindow::MainWindow(const Platform& platform, Options options, QWidget* paren
       options_(std::move(options)),
       selection_(withRegisteredDefaults(platform.defaults, options_.musicFolder), platform.log, options_.available),
       naming_(platform.defaults, platform.log, options_.musicFolder),
-      settingsController_(std::make_unique<WindowSettingsController>(platform.notifications))
+      settingsController_(std::make_unique<WindowSettingsController>(platform.notifications)),
+      ownWorkspace_(options_.workspace ? nullptr : std::make_unique<DesktopServices>()),
+      workspace_(options_.workspace ? options_.workspace : ownWorkspace_.get())
 {
     QueueController::Options queueOptions;
     queueOptions.musicFolder = options_.musicFolder;
@@ -230,6 +232,11 @@ void MainWindow::buildControls()
     tableView_->verticalHeader()->hide();
     tableView_->horizontalHeader()->setStretchLastSection(true);
     connect(model_, &QueueTableModel::queueChanged, this, &MainWindow::queueChanged);
+    tableView_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tableView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        const std::unique_ptr<QMenu> menu(buildContextMenu(position));
+        menu->exec(tableView_->viewport()->mapToGlobal(position));
+    });
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
@@ -342,7 +349,13 @@ void MainWindow::setDestinationFolder(const QString& path)
 
 void MainWindow::showDestinationFolder()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(destinationLabel_->text()));
+    workspace_->openFolder(destinationLabel_->text().toStdString());
+}
+
+QMenu* MainWindow::buildContextMenu(const QPoint& position)
+{
+    return buildFileTableContextMenu(this, *controller_, tableView_->indexAt(position).row(), selectedRows(),
+                                     *workspace_, platform_.beeper);
 }
 
 std::vector<std::size_t> MainWindow::selectedRows() const
@@ -401,15 +414,8 @@ void MainWindow::removeAllRows()
 
 void MainWindow::copySelectedFilesMetrics()
 {
-    std::vector<const AudioFile*> jobs;
-    for (std::size_t row : selectedRows())
-        jobs.push_back(&controller_->job(row));
-    const std::vector<std::string> lines = metricsReportLines(jobs);
-    if (lines.empty()) {
-        platform_.beeper.beep();
-        return;
-    }
-    QGuiApplication::clipboard()->setText(QString::fromStdString(metricsReportText(lines)));
+    const std::vector<std::size_t> rows = selectedRows();
+    runContextCommand(ContextCommand::CopyMetrics, *controller_, false, rows, *workspace_, platform_.beeper);
 }
 
 void MainWindow::showAbout()

@@ -23,6 +23,7 @@ namespace auralune {
 
 class DropView;
 class QueueTableModel;
+class Workspace;
 
 // The main window: the mode, enhancement and output format popups under the
 // selection rules, the two suffix fields, the destination folder controls,
@@ -37,6 +38,9 @@ public:
         WindowSelection::Availability available;
         // Tells the desktop when a batch ends while the window is inactive.
         bool desktopNotifications = true;
+        // The file browser, default applications and clipboard; null: the
+        // desktop's own, on the session bus.
+        Workspace* workspace = nullptr;
     };
 
     MainWindow(const Platform& platform, Options options, QWidget* parent = nullptr);
@@ -70,6 +74,10 @@ public:
     void queueFiles(const std::vector<std::string>& paths);
     // Saves the window geometry and the table's column widths.
     void saveWindowState() const;
+    // The file table's context menu for a right click at a point of the
+    // table's viewport; opening it marks the rows it acts on. The caller
+    // deletes it.
+    QMenu* buildContextMenu(const QPoint& position);
 
 public slots:
     void processQueueFromToolbar();
@@ -103,6 +111,8 @@ private:
     WindowSelection selection_;
     DestinationNaming naming_;
     std::unique_ptr<SettingsControllerInterface> settingsController_;
+    std::unique_ptr<Workspace> ownWorkspace_;
+    Workspace* workspace_;
     std::unique_ptr<QueueController> controller_;
 
     QComboBox* modePopup_ = nullptr;

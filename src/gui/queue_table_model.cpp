@@ -59,17 +59,17 @@ QVariant QueueTableModel::data(const QModelIndex& index, int role) const
             return QString::fromStdString(job.tableText(static_cast<TableText>(index.column())));
         return {};
     case Qt::ForegroundRole: {
-        const RowTone tone = rowTone(job);
-        if (tone == RowTone::Normal)
+        const RowColour colour = rowColour(job);
+        if (colour == RowColour::Normal)
             return {};
-        return toneColour(tone, palette_);
+        return rowTextColour(colour, palette_);
     }
     case ProgressRole:
         return progressPercent(job.tableText(TableText::Progress));
     case JobStateRole:
         return job.state.load();
-    case RowToneRole:
-        return static_cast<int>(rowTone(job));
+    case RowColourRole:
+        return static_cast<int>(rowColour(job));
     case SourcePathRole:
         return QString::fromStdString(job.inputFile);
     default:
@@ -84,20 +84,20 @@ QVariant QueueTableModel::headerData(int section, Qt::Orientation orientation, i
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-QColor QueueTableModel::toneColour(RowTone tone, const QPalette& palette)
+QColor QueueTableModel::rowTextColour(RowColour colour, const QPalette& palette)
 {
     // The hues of the system's red, green and orange, with a lightness that
     // stands out from the base colour of the table, light or dark.
     const bool darkBase = palette.color(QPalette::Base).lightnessF() < 0.5;
     int hue = 0;
-    switch (tone) {
-    case RowTone::Failed: hue = 0; break;
-    case RowTone::Converting:
-    case RowTone::Converted: hue = 120; break;
-    case RowTone::Warned: hue = 30; break;
-    case RowTone::Normal: return palette.color(QPalette::Text);
+    switch (colour) {
+    case RowColour::Error: hue = 0; break;
+    case RowColour::Converting:
+    case RowColour::Converted: hue = 120; break;
+    case RowColour::Warning: hue = 30; break;
+    case RowColour::Normal: return palette.color(QPalette::Text);
     }
-    return QColor::fromHsl(hue, 200, darkBase ? 170 : (tone == RowTone::Warned ? 100 : 80));
+    return QColor::fromHsl(hue, 200, darkBase ? 170 : (colour == RowColour::Warning ? 100 : 80));
 }
 
 void QueueTableModel::queueReloaded()

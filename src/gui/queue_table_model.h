@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/queue_controller.h"
-#include "app/row_tone.h"
+#include "app/context_menu.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -29,7 +29,7 @@ public:
     enum Role {
         ProgressRole = Qt::UserRole + 1,   // int 0-100, or -1 when no progress is shown
         JobStateRole,                      // the job's state (1-9)
-        RowToneRole,                       // RowTone as int
+        RowColourRole,                     // RowColour as int
         SourcePathRole,                    // the full source path
     };
 
@@ -41,8 +41,8 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // The text colour of a tone, readable on the palette's base colour.
-    static QColor toneColour(RowTone tone, const QPalette& palette);
+    // The text colour of a row, readable on the palette's base colour.
+    static QColor rowTextColour(RowColour colour, const QPalette& palette);
 
     void setPalette(const QPalette& palette) { palette_ = palette; }
 

@@ -8,7 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
+#include <QMenu>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTest>
@@ -216,10 +216,48 @@ private slots:
         // Readable on a dark base as on a light one.
         QPalette dark;
         dark.setColor(QPalette::Base, Qt::black);
-        QVERIFY(QueueTableModel::toneColour(RowTone::Failed, dark).lightness() > 128);
+        QVERIFY(QueueTableModel::rowTextColour(RowColour::Error, dark).lightness() > 128);
         QPalette light;
         light.setColor(QPalette::Base, Qt::white);
-        QVERIFY(QueueTableModel::toneColour(RowTone::Failed, light).lightness() < 128);
+        QVERIFY(QueueTableModel::rowTextColour(RowColour::Error, light).lightness() < 128);
+    }
+
+    void contextMenuActsOnTheClickedRowOrTheSelection()
+    {
+        GuiPlatform p;
+        p.defaults.setString("DestinationFolderOption", "1");
+        auto window = p.window();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->queueFiles({p.wav("c0.wav"), p.wav("c1.wav"), p.wav("c2.wav")});
+        QTRY_VERIFY(allAnalysed(*window));
+        selectRows(*window, {0, 1});
+        const auto at = [&](int row) {
+            return window->tableView()->visualRect(window->tableModel()->index(row, 0)).center();
+        };
+        const auto titles = [](QMenu& menu) {
+            QStringList shown;
+            for (QAction* action : menu.actions())
+                if (!action->isSeparator())
+                    shown << action->text() + (action->isEnabled() ? "" : " (off)");
+            return shown;
+        };
+
+        const QPoint belowTheRows(5, window->tableView()->viewport()->height() - 2);
+        std::unique_ptr<QMenu> outside(window->buildContextMenu(belowTheRows));
+        QCOMPARE(titles(*outside).first(), QString("Convert File (off)"));
+
+        std::unique_ptr<QMenu> single(window->buildContextMenu(at(2)));
+        QCOMPARE(titles(*single).first(), QString("Convert File"));
+        std::unique_ptr<QMenu> menu(window->buildContextMenu(at(0)));
+        QCOMPARE(titles(*menu).first(), QString("Convert 2 Files"));
+        QCOMPARE(titles(*menu).last(), QString("Delete 2 Rows"));
+
+        menu->actions().first()->trigger();
+        QueueController& queue = window->controller();
+        QTRY_VERIFY(queue.job(0).state.load() == kStateConverted && queue.job(1).state.load() == kStateConverted);
+        QCOMPARE(queue.job(2).state.load(), int{kStateAnalysed});
+        QCOMPARE(p.beeper.count(), 0);
     }
 
     void copyMetricsOfSelectedRows()
@@ -233,7 +271,8 @@ private slots:
         selectRows(*window, {0});
         window->copyMetricsAction()->trigger();
         QCOMPARE(p.beeper.count(), 1);
-        QVERIFY(QGuiApplication::clipboard()->text().startsWith("==== SOURCE AUDIO FILE 1 ===="));
+        QVERIFY(!p.workspace.pasteBoard.empty());
+        QCOMPARE(p.workspace.pasteBoard.front(), std::string("==== SOURCE AUDIO FILE 1 ===="));
     }
 };
 

@@ -90,12 +90,12 @@ private slots:
         QCOMPARE(shownMarks(window->outputFormatTypePopup()), std::vector<int>{1});
 
         // A hidden entry is out of reach of the keyboard as well.
-        const int quillmereRow = popupRowOfTag(window->filterTypePopup1(), kQuillmere);
-        QVERIFY(window->filterTypePopup1()->model()->flags(window->filterTypePopup1()->model()->index(quillmereRow, 0)) &
-                Qt::ItemIsEnabled);
-        const int a1Row = popupRowOfTag(window->filterTypePopup1(), kA1);
-        QCOMPARE(window->filterTypePopup1()->model()->flags(window->filterTypePopup1()->model()->index(a1Row, 0)),
-                 Qt::NoItemFlags);
+        const QAbstractItemModel* items = window->filterTypePopup1()->model();
+        const auto flagsOf = [&](quint64 tag) {
+            return items->flags(items->index(popupRowOfTag(window->filterTypePopup1(), tag), 0));
+        };
+        QVERIFY(flagsOf(kQuillmere) & Qt::ItemIsEnabled);
+        QCOMPARE(flagsOf(kA1), Qt::NoItemFlags);
 
         QCOMPARE(stored(p, "Mode"), std::string("64"));
         QCOMPARE(stored(p, "FilterType_1"), std::string("1"));
