@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
 
 #include <cstdlib>
@@ -60,6 +61,19 @@ int main(int argc, char** argv)
         files.push_back(arguments[i].toStdString());
     if (!files.empty())
         window.queueFiles(files);
+
+    // AURALUNE_SCREENSHOT=<png>: save a picture of the window once it has
+    // settled (AURALUNE_SCREENSHOT_DELAY_MS, default 2000) and quit; for the
+    // documentation's screenshot.
+    const QString screenshot = qEnvironmentVariable("AURALUNE_SCREENSHOT");
+    if (!screenshot.isEmpty()) {
+        bool valid = false;
+        int delay = qEnvironmentVariableIntValue("AURALUNE_SCREENSHOT_DELAY_MS", &valid);
+        QTimer::singleShot(valid ? delay : 2000, &window, [&window, screenshot] {
+            window.grab().save(screenshot);
+            QApplication::quit();
+        });
+    }
 
     const int status = QApplication::exec();
     window.saveWindowState();

@@ -228,7 +228,7 @@ void MainWindow::buildControls()
     tableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tableView_->setAlternatingRowColors(true);
     tableView_->setWordWrap(false);
-    tableView_->setTextElideMode(Qt::ElideMiddle);
+    tableView_->setTextElideMode(Qt::ElideRight);
     tableView_->verticalHeader()->hide();
     tableView_->horizontalHeader()->setStretchLastSection(true);
     connect(model_, &QueueTableModel::queueChanged, this, &MainWindow::queueChanged);
@@ -470,7 +470,17 @@ void MainWindow::restoreWindowState()
     QSettings settings = windowSettings();
     if (!restoreGeometry(settings.value("geometry").toByteArray()))
         resize(1100, 640);
-    tableView_->horizontalHeader()->restoreState(settings.value("columns").toByteArray());
+    QHeaderView* header = tableView_->horizontalHeader();
+    if (!header->restoreState(settings.value("columns").toByteArray())) {
+        const std::pair<int, int> widths[] = {
+            {QueueTableModel::SourceName, 220}, {QueueTableModel::FileType, 110}, {QueueTableModel::State, 230},
+            {QueueTableModel::Progress, 110},   {QueueTableModel::Duration, 70},  {QueueTableModel::FrameRate, 70},
+            {QueueTableModel::Channels, 70},    {QueueTableModel::SampleSizeBits, 50},
+            {QueueTableModel::Filter, 160},
+        };
+        for (const auto& [column, width] : widths)
+            header->resizeSection(column, width);
+    }
 }
 
 void MainWindow::saveWindowState() const
