@@ -1,5 +1,7 @@
 #include "app/selection_rules.h"
 
+#include "enhance/availability.h"
+
 #include "app/settings_keys.h"
 #include "app/settings_model.h"
 #include "engine/assertion.h"
@@ -160,7 +162,8 @@ bool yieldsSixChannels(EnhancementCode enhancement1, EnhancementCode enhancement
 bool isOutputFormatOffered(std::uint32_t tag, EnhancementCode enhancement1, EnhancementCode enhancement2)
 {
     const OutputFormat* format = findOutputFormat(tag);
-    return format && (!format->needsSixChannels || yieldsSixChannels(enhancement1, enhancement2));
+    return format && outputFormatAvailable(tag) &&
+           (!format->needsSixChannels || yieldsSixChannels(enhancement1, enhancement2));
 }
 
 std::vector<std::uint32_t> offeredOutputFormats(EnhancementCode enhancement1, EnhancementCode enhancement2)

@@ -63,7 +63,8 @@ EnhancementMask admittedEnhancement2(EnhancementCode enhancement1);
 bool isAdmittedEnhancement2(EnhancementCode enhancement1, EnhancementCode enhancement2);
 
 // The channel-splitting output formats (tags 32-8192) need a six-channel
-// result from one of the two enhancements.
+// result from one of the two enhancements; formats without a writer yet
+// are never offered.
 bool yieldsSixChannels(EnhancementCode enhancement1, EnhancementCode enhancement2);
 bool isOutputFormatOffered(std::uint32_t tag, EnhancementCode enhancement1, EnhancementCode enhancement2);
 std::vector<std::uint32_t> offeredOutputFormats(EnhancementCode enhancement1, EnhancementCode enhancement2);

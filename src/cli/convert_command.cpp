@@ -43,12 +43,6 @@ constexpr std::array<FormatName, 14> kFormatNames{{
     {"wav-l", 256}, {"wav-r", 512}, {"wav-c", 1024}, {"wav-lfe", 2048}, {"wav-sl", 4096}, {"wav-sr", 8192},
 }};
 
-// AIFF, AIFF-C and FLAC destinations are not written yet.
-bool outputFormatAvailable(std::uint32_t tag)
-{
-    return tag != 4 && tag != 8 && tag != 16;
-}
-
 std::string lowered(std::string_view text)
 {
     std::string result(text);

@@ -2,6 +2,8 @@
 
 #include "engine/catalogue.h"
 
+#include <cstdint>
+
 namespace auralune {
 
 // Whether every routine an enhancement type needs has been written. Front
@@ -12,6 +14,13 @@ bool enhancementAvailable(EnhancementCode code);
 
 // The available types as a mask, for filtering popups and listings.
 EnhancementMask availableEnhancementsMask();
+
+// Output formats whose writers exist: AIFF (4), AIFF-C (8) and FLAC (16)
+// destinations are not written yet.
+constexpr bool outputFormatAvailable(std::uint32_t tag)
+{
+    return tag != 4 && tag != 8 && tag != 16;
+}
 
 // Wow detection and correction in the phonograph chain has not been written
 // yet: front ends refuse to turn "UseWowCorrection" on.

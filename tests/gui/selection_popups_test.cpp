@@ -86,7 +86,7 @@ private slots:
         QCOMPARE(shownMarks(window->filterTypePopup1()), std::vector<int>{35});
         QCOMPARE(shownTags(window->filterTypePopup2()), std::vector<quint64>{kNone});
         QVERIFY(shownMarks(window->filterTypePopup2()).empty());
-        QCOMPARE(shownTags(window->outputFormatTypePopup()), (std::vector<quint64>{1, 2, 4, 8, 16}));
+        QCOMPARE(shownTags(window->outputFormatTypePopup()), (std::vector<quint64>{1, 2}));   // no AIFF/FLAC writers yet
         QCOMPARE(shownMarks(window->outputFormatTypePopup()), std::vector<int>{1});
 
         // A hidden entry is out of reach of the keyboard as well.
@@ -135,7 +135,7 @@ private slots:
         QVERIFY(choose(window->filterTypePopup1(), kA1));
         QVERIFY(!choose(window->outputFormatTypePopup(), 32));
         QVERIFY(choose(window->filterTypePopup2(), kLumora51));
-        QCOMPARE(shownTags(window->outputFormatTypePopup()).size(), std::size_t{14});
+        QCOMPARE(shownTags(window->outputFormatTypePopup()).size(), std::size_t{11});
         QCOMPARE(shownMarks(window->outputFormatTypePopup()), (std::vector<int>{1, 6, 10}));
         QVERIFY(choose(window->outputFormatTypePopup(), 32));
         QCOMPARE(stored(p, "OutputFormatType"), std::string("32"));
@@ -145,7 +145,7 @@ private slots:
         QVERIFY(p.log.contains("<WARNING> WAV L+R is not supported with this enhancement. Changing to Unchanged"));
         QCOMPARE(selectedPopupTag(window->outputFormatTypePopup()), quint64{1});
         QCOMPARE(stored(p, "OutputFormatType"), std::string("1"));
-        QCOMPARE(shownTags(window->outputFormatTypePopup()).size(), std::size_t{5});
+        QCOMPARE(shownTags(window->outputFormatTypePopup()).size(), std::size_t{2});
     }
 
     void enhancement2FollowsEnhancement1AndItsGroup()
