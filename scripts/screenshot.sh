@@ -34,11 +34,14 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/home/Music" "$work/home/.config" "$work/runtime" "$work/files"
 chmod 700 "$work/runtime"
 
-# A few short sources of the kinds the queue takes.
-sox -n -r 44100 -b 16 -c 2 "$work/files/Nocturne in E flat.wav" synth 20 sine 311 sine 466 gain -12
-sox -n -r 96000 -b 24 -c 2 "$work/files/Side A - Étude.aiff" synth 12 pinknoise gain -20
-sox -n -r 48000 -b 16 -c 2 "$work/files/Field recording.flac" synth 8 brownnoise gain -18
+# A few short needle-drops, converted with the RIAA curve and the default
+# restoration chain (mode 2, Enhancement 1 "Phonograph EQ A1 (RIAA)").
+sox -n -r 44100 -b 16 -c 2 "$work/files/Nocturne in E flat.wav" synth 20 sine 311 sine 466 pinknoise gain -24
+sox -n -r 96000 -b 24 -c 2 "$work/files/Side A - Étude.wav" synth 12 sine 220 pinknoise gain -20
+sox -n -r 48000 -b 16 -c 2 "$work/files/Field recording.wav" synth 8 brownnoise gain -18
 sox -n -r 192000 -b 24 -c 2 "$work/files/Quad test tones.wav" synth 5 sine 1000 sine 1200 gain -6
+mkdir -p "$work/home/.config/Auralune"
+printf '[General]\nMode=2\nFilterType_1=2048\nFilterTypeDefaults_1=1, 1, 2048, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1\n' > "$work/home/.config/Auralune/Auralune.ini"
 
 mkdir -p "$(dirname "$out")"
 rm -f "$out"

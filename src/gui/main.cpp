@@ -62,14 +62,16 @@ int main(int argc, char** argv)
     if (!files.empty())
         window.queueFiles(files);
 
-    // AURALUNE_SCREENSHOT=<png>: save a picture of the window once it has
-    // settled (AURALUNE_SCREENSHOT_DELAY_MS, default 2000) and quit; for the
-    // documentation's screenshot.
+    // AURALUNE_SCREENSHOT=<png>: convert the queued files half-way through
+    // AURALUNE_SCREENSHOT_DELAY_MS (default 2000), then save a picture of the
+    // window and quit; for the documentation's screenshot.
     const QString screenshot = qEnvironmentVariable("AURALUNE_SCREENSHOT");
     if (!screenshot.isEmpty()) {
         bool valid = false;
         int delay = qEnvironmentVariableIntValue("AURALUNE_SCREENSHOT_DELAY_MS", &valid);
-        QTimer::singleShot(valid ? delay : 2000, &window, [&window, screenshot] {
+        delay = valid ? delay : 2000;
+        QTimer::singleShot(delay / 2, &window, [&window] { window.processQueueFromToolbar(); });
+        QTimer::singleShot(delay, &window, [&window, screenshot] {
             window.grab().save(screenshot);
             QApplication::quit();
         });

@@ -10,7 +10,7 @@ namespace auralune {
 
 // The per-user defaults store shared by the desktop app and the CLI:
 // QSettings in native (INI) format under the XDG config directory,
-// ~/.config/Auralune/Auralune.conf.
+// ~/.config/Auralune/Auralune.ini.
 class QtDefaultsStore final : public DefaultsStore {
 public:
     QtDefaultsStore();
