@@ -191,51 +191,53 @@ void prepare(SampleJob& s, std::uint32_t frames, std::uint32_t channels = 2)
     s.log.clear();
 }
 
-TEST(HumRemovalStage, EnhancementThroughTheDispatcher)
+using Buffer = std::vector<double> AudioFile::*;
+
+// Runs one call on a stereo programme in `in` and returns `out`.
+std::vector<double> runStage(EnhancementCode type1, EnhancementCode type2, bool bass, Buffer in, Buffer out,
+                             void (AudioFile::*method)(std::uint32_t), std::uint32_t number)
 {
-    EXPECT_TRUE(enhancementAvailable(kHum) && enhancementAvailable(kHumBass) && enhancementAvailable(kZephra));
     SampleJob s;
-    AudioFile& job = s.job;
-    prepare(s, 4000);
-    job.settings.filterType_1 = kHumBass;
-    job.audioBuf_0 = programme(4000, 2);
-    job.audioBuf_1.assign(8000, 0.0);
-    job.error = 0x40;
-
-    job.StereoEnhancement(1);
-
-    EXPECT_EQ(s.log.lines(), (std::vector<std::string>{"<Info> Apply the Hum Removal Bass Compensation enhancement",
-                                                       "<Info>  Hum Removal Bass Compensation"}));
-    EXPECT_EQ(job.tableText(TableText::Progress), "100%");
-    EXPECT_EQ(job.error, 0);
-    EXPECT_EQ(job.audioBuf_1, humFiltered(job.audioBuf_0, 44100, true));
+    prepare(s, 3000);
+    s.job.settings.filterType_1 = type1;
+    s.job.settings.filterType_2 = type2;
+    s.job.settings.useHumFilterBassCompensation = bass;
+    s.job.*out = std::vector<double>(6000, 0.0);
+    s.job.*in = programme(3000, 2);
+    s.job.error = 0x40;
+    (s.job.*method)(number);
+    EXPECT_EQ(s.job.error, 0);
+    return s.job.*out;
 }
 
-TEST(HumRemovalStage, ChainVariantsEqualTheStageVariants)
+TEST(HumZephraStage, EnhancementStagesAndChainCallsApplyTheKernels)
 {
+    EXPECT_TRUE(enhancementAvailable(kHum) && enhancementAvailable(kHumBass) && enhancementAvailable(kZephra));
+    const std::vector<double> in = programme(3000, 2);
+    using A = AudioFile;
     for (bool bass : {false, true}) {
-        SampleJob stage;
-        prepare(stage, 3000);
-        stage.job.settings.filterType_2 = bass ? kHumBass : kHum;
-        stage.job.audioBuf_1 = programme(3000, 2);
-        stage.job.audioBuf_2.assign(6000, 0.0);
-        stage.job.HumRemoval(2);
-
-        SampleJob chain;
-        prepare(chain, 3000);
-        chain.job.settings.filterType_1 = kRiaa;
-        chain.job.settings.useHumFilterBassCompensation = bass;
-        chain.job.audioBuf_1 = programme(3000, 2);
-        chain.job.HumRemoval(101);
-        EXPECT_EQ(chain.job.audioBuf_1, stage.job.audioBuf_2) << bass;
-        EXPECT_EQ(chain.log.lines(),
-                  std::vector<std::string>{bass ? "<Info>  Hum Removal Bass Compensation" : "<Info>  Hum Removal"});
-
-        chain.job.settings.filterType_2 = kRiaa;
-        chain.job.audioBuf_2 = programme(3000, 2);
-        chain.job.HumRemoval(102);
-        EXPECT_EQ(chain.job.audioBuf_2, stage.job.audioBuf_2) << bass;
+        const std::vector<double> hum = humFiltered(in, 44100, bass);
+        const EnhancementCode code = bass ? kHumBass : kHum;
+        EXPECT_EQ(runStage(code, 0, false, &A::audioBuf_0, &A::audioBuf_1, &A::StereoEnhancement, 1), hum) << bass;
+        EXPECT_EQ(runStage(0, code, false, &A::audioBuf_1, &A::audioBuf_2, &A::HumRemoval, 2), hum) << bass;
+        EXPECT_EQ(runStage(kRiaa, 0, bass, &A::audioBuf_1, &A::audioBuf_1, &A::HumRemoval, 101), hum) << bass;
+        EXPECT_EQ(runStage(0, kRiaa, bass, &A::audioBuf_2, &A::audioBuf_2, &A::HumRemoval, 102), hum) << bass;
     }
+    const std::vector<double> zephra = zephraFiltered(in, 44100);
+    EXPECT_EQ(runStage(kZephra, 0, false, &A::audioBuf_0, &A::audioBuf_1, &A::StereoEnhancement, 1), zephra);
+    // The CD-4 baseband is stereo.
+    EXPECT_EQ(runStage(kCd4, 0, false, &A::audioBuf_0, &A::audioBuf_0, &A::ZephraFilter, 101), zephra);
+    EXPECT_EQ(runStage(0, kRiaa, false, &A::audioBuf_1, &A::audioBuf_1, &A::ZephraFilter, 102), zephra);
+
+    SampleJob s;
+    prepare(s, 3000);
+    s.job.settings.filterType_1 = kHumBass;
+    s.job.audioBuf_0 = in;
+    s.job.audioBuf_1.assign(6000, 0.0);
+    s.job.StereoEnhancement(1);
+    EXPECT_EQ(s.log.lines(), (std::vector<std::string>{"<Info> Apply the Hum Removal Bass Compensation enhancement",
+                                                       "<Info>  Hum Removal Bass Compensation"}));
+    EXPECT_EQ(s.job.tableText(TableText::Progress), "100%");
 }
 
 TEST(HumRemovalStage, CD4KeepsTheRearChannelsAndUsesItsOwnBassSwitch)
@@ -262,30 +264,6 @@ TEST(HumRemovalStage, CD4KeepsTheRearChannelsAndUsesItsOwnBassSwitch)
             ASSERT_EQ(s.job.audioBuf_1[6 * n + c], before[6 * n + c]);
     }
     EXPECT_EQ(s.job.tableText(TableText::State), "Hum Removal Bass Compensation...");
-}
-
-TEST(ZephraStage, EnhancementAndChainVariantsAgree)
-{
-    SampleJob stage;
-    prepare(stage, 3000);
-    stage.job.settings.filterType_1 = kZephra;
-    stage.job.audioBuf_0 = programme(3000, 2);
-    stage.job.audioBuf_1.assign(6000, 0.0);
-    stage.job.StereoEnhancement(1);
-    EXPECT_EQ(stage.job.tableText(TableText::State), "Zephra...");
-    EXPECT_EQ(stage.job.audioBuf_1, zephraFiltered(stage.job.audioBuf_0, 44100));
-
-    SampleJob chain;
-    prepare(chain, 3000);
-    chain.job.settings.filterType_1 = kCd4;   // the CD-4 baseband is stereo
-    chain.job.audioBuf_0 = programme(3000, 2);
-    chain.job.ZephraFilter(101);
-    EXPECT_EQ(chain.job.audioBuf_0, stage.job.audioBuf_1);
-
-    chain.job.settings.filterType_2 = kRiaa;
-    chain.job.audioBuf_1 = programme(3000, 2);
-    chain.job.ZephraFilter(102);
-    EXPECT_EQ(chain.job.audioBuf_1, stage.job.audioBuf_1);
 }
 
 TEST(HumZephraStageDeathTest, InconsistentCallsEndTheProgram)

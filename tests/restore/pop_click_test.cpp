@@ -115,80 +115,56 @@ TEST(ClickLevels, MatchTheWindowRecomputedAtEveryFrame)
     }
 }
 
-class RepairClicks : public ::testing::Test {
-protected:
-    static constexpr std::uint64_t kFrames = 400;
-    static constexpr ClickLengths kLengths{50, 6, 3};
-
-    // Levels of 3 dB over the local RMS, 40 dB at the hits, left channel.
-    void setHits(std::initializer_list<std::uint64_t> hits)
-    {
-        levels.assign(kFrames * 2, std::pow(10.0, 3.0 / 20.0));
-        for (const std::uint64_t h : hits)
-            levels[2 * h] = 100.0;
-    }
-
-    std::uint64_t run()
-    {
-        Progress progress = silentProgress();
-        return repairClicks(x, levels, {}, kFrames, 0, kLengths, kChannelPass, progress);
-    }
-
-    // Frames of the left channel changed by the repair.
-    std::vector<std::uint64_t> changed() const
-    {
-        std::vector<std::uint64_t> frames;
-        for (std::uint64_t i = 0; i < kFrames; ++i)
-            if (x[2 * i] != 1000.0)
-                frames.push_back(i);
-        return frames;
-    }
-
-    std::vector<double> x = std::vector<double>(kFrames * 2, 1000.0);
-    std::vector<double> levels;
-};
-
-TEST_F(RepairClicks, SingleHitWidenedByTheMarginToTheRepairLevel)
+// Left-channel levels of 3 dB over the local RMS, 40 dB at the hits and
+// undefined where asked, on a constant 1000; the runs repaired and the left
+// frames changed.
+std::pair<std::uint64_t, std::vector<std::uint64_t>> repair(std::vector<double>& x, const std::vector<std::uint64_t>& hits,
+                                                            const std::vector<std::uint64_t>& undefined = {})
 {
-    setHits({100});
-    EXPECT_EQ(run(), 1u);
-    EXPECT_EQ(changed(), (std::vector<std::uint64_t>{97, 98, 99, 100, 101, 102, 103}));
-    // Each sample is scaled by 10^((R − L)/20), R = −14 dB.
+    const std::uint64_t frames = x.size() / 2;
+    std::vector<double> levels(x.size(), std::pow(10.0, 3.0 / 20.0));
+    for (const std::uint64_t h : hits)
+        levels[2 * h] = 100.0;
+    for (const std::uint64_t u : undefined)
+        levels[2 * u] = std::nan("");
+    Progress progress = silentProgress();
+    const std::uint64_t runs = repairClicks(x, levels, {}, frames, 0, ClickLengths{50, 6, 3}, kChannelPass, progress);
+    std::vector<std::uint64_t> changed;
+    for (std::uint64_t i = 0; i < frames; ++i)
+        if (x[2 * i] != 1000.0)
+            changed.push_back(i);
+    return {runs, changed};
+}
+
+std::vector<std::uint64_t> frameRange(std::uint64_t first, std::uint64_t last, std::vector<std::uint64_t> before = {})
+{
+    for (std::uint64_t f = first; f <= last; ++f)
+        before.push_back(f);
+    return before;
+}
+
+TEST(RepairClicks, HitsWidenedByTheMarginJoinedWithinTheLookAheadAndKeptInside)
+{
+    std::vector<double> x(800, 1000.0);
+    EXPECT_EQ(repair(x, {100}), std::pair(std::uint64_t{1}, frameRange(97, 103)));
+    // Scaled by 10^((R − L)/20), R = −14 dB; the right channel untouched.
     EXPECT_NEAR(x[200], 1000.0 * std::pow(10.0, (-14.0 - 40.0) / 20.0), 1e-9);
     EXPECT_NEAR(x[2 * 97], 1000.0 * std::pow(10.0, (-14.0 - 3.0) / 20.0), 1e-9);
-    for (std::uint64_t i = 0; i < kFrames; ++i)
-        EXPECT_EQ(x[2 * i + 1], 1000.0);   // the other channel is not touched
-}
+    for (std::size_t i = 1; i < x.size(); i += 2)
+        ASSERT_EQ(x[i], 1000.0);
 
-TEST_F(RepairClicks, HitsWithinTheLookAheadFormOneRun)
-{
-    setHits({100, 106, 200, 207});   // 6 apart: one run; 7 apart: two
-    EXPECT_EQ(run(), 3u);
-    const std::vector<std::uint64_t> c = changed();
-    EXPECT_EQ(c.front(), 97u);
-    EXPECT_EQ(std::count_if(c.begin(), c.end(), [](std::uint64_t f) { return f < 150; }), 13);   // 97 … 109
-    // The second pair: 197 … 203 and then 204 … 210, no frame repaired twice.
-    EXPECT_EQ(std::count_if(c.begin(), c.end(), [](std::uint64_t f) { return f >= 150; }), 14);
-    EXPECT_NEAR(x[2 * 203], 1000.0 * std::pow(10.0, -17.0 / 20.0), 1e-9);
+    // 6 apart: one run; 7 apart: two, adjacent, no frame repaired twice.
+    x.assign(800, 1000.0);
+    EXPECT_EQ(repair(x, {100, 106, 200, 207}), std::pair(std::uint64_t{3}, frameRange(197, 210, frameRange(97, 109))));
     EXPECT_NEAR(x[2 * 204], 1000.0 * std::pow(10.0, -17.0 / 20.0), 1e-9);
-}
 
-TEST_F(RepairClicks, HitsAtBothEndsStayInsideTheBuffer)
-{
-    setHits({0, 1, kFrames - 2, kFrames - 1});
-    EXPECT_EQ(run(), 2u);
-    EXPECT_EQ(changed(), (std::vector<std::uint64_t>{0, 1, 2, 3, 4, kFrames - 5, kFrames - 4, kFrames - 3,
-                                                    kFrames - 2, kFrames - 1}));
-}
+    x.assign(800, 1000.0);
+    EXPECT_EQ(repair(x, {0, 1, 398, 399}), std::pair(std::uint64_t{2}, frameRange(395, 399, frameRange(0, 4))));
 
-TEST_F(RepairClicks, UndefinedLevelsAreNoHitsAndNoRepairs)
-{
-    setHits({100});
-    levels[2 * 100] = std::nan("");
-    levels[2 * 150] = 100.0;
-    levels[2 * 151] = std::nan("");
-    EXPECT_EQ(run(), 1u);
-    EXPECT_EQ(changed(), (std::vector<std::uint64_t>{147, 148, 149, 150, 152, 153}));
+    // Undefined levels are neither hits nor repaired.
+    x.assign(800, 1000.0);
+    EXPECT_EQ(repair(x, {150}, {100, 151}),
+              std::pair(std::uint64_t{1}, (std::vector<std::uint64_t>{147, 148, 149, 150, 152, 153})));
 }
 
 TEST(CrackleBands, DesignReproducesTheStoredSections)
