@@ -23,9 +23,6 @@ std::vector<double> ramp(std::size_t count)
     return x;
 }
 
-Progress quiet() { return Progress{1, 0, {}}; }
-
-// A job holding a 192 kHz stereo source of `frames` frames in audioIn.
 void setHighRateSource(SampleJob& s, int upsampleType, std::uint32_t frames)
 {
     s.job.upsampleType = upsampleType;
@@ -50,7 +47,7 @@ TEST(HiResJob, QuadDownSampleHalvesAnOddSourceInPlace)
     EXPECT_EQ(s.job.tableText(TableText::State), "High sample rate processing...");
 
     std::vector<double> expected(1000);
-    Progress progress = quiet();
+    Progress progress;
     decimateByTwo(source, expected, 2, quadDownSampleKernel(), progress);
     ASSERT_EQ(s.job.audioIn.size(), 2002u);
     for (std::size_t i = 0; i < 1000; ++i)
@@ -59,8 +56,6 @@ TEST(HiResJob, QuadDownSampleHalvesAnOddSourceInPlace)
         ASSERT_EQ(s.job.audioIn[i], 0.0) << i;
 }
 
-// A 44.1 kHz stereo source planned for doubling, with audioBuf_0 allocated
-// as the processing pass does.
 void setDoublingSource(SampleJob& s, std::uint32_t frames)
 {
     s.job.upsampleType = kUpsampleDouble;
@@ -85,7 +80,7 @@ TEST(HiResJob, DualUpSampleDoublesIntoTheStageBuffer)
     EXPECT_EQ(s.job.dstFrames, 1400u);
 
     std::vector<double> expected(2800);
-    Progress progress = quiet();
+    Progress progress;
     interpolateByTwo(s.job.audioIn, expected, 2, dualUpSamplePhases(), progress);
     EXPECT_EQ(s.job.audioBuf_0, expected);
 }
@@ -106,8 +101,7 @@ TEST(HiResJob, DualUpSampleCopiesWithoutDoublingAndTakesAnEmptySource)
     EXPECT_EQ(empty.job.dstFrames, 0u);
 }
 
-// The second half of a 192 kHz plan: audioBuf_2 at 96 kHz, allocated with
-// room for twice its frames.
+// The second half of a 192 kHz plan: audioBuf_2 at 96 kHz, room for twice its frames.
 void setRestoringStage(SampleJob& s, std::uint32_t channels, std::uint32_t frames)
 {
     s.job.upsampleType = kUpsampleHalveRestore;
@@ -134,7 +128,7 @@ TEST(HiResJob, QuadUpSampleRestoresTheRateForEveryStageWidth)
         EXPECT_EQ(s.job.tableText(TableText::State), "Hi-Res processing...");
 
         std::vector<double> expected(2 * stage.size());
-        Progress progress = quiet();
+        Progress progress;
         interpolateByTwo(stage, expected, channels, quadUpSamplePhases(), progress);
         EXPECT_EQ(s.job.audioBuf_2, expected) << channels;
     }
