@@ -31,53 +31,35 @@ std::vector<double> numbered(std::size_t count)
     return v;
 }
 
-TEST(StereoEnhancement, NoneInStageTwoCopiesTheStageBuffer)
-{
-    SampleJob s;
-    AudioFile& job = s.job;
-    job.settings.filterType_1 = 0x2;
-    job.settings.filterType_2 = kEnhancementNone;
-    job.dstFrames = 150;
-    job.dstChannels_1 = job.dstChannels_2 = 2;
-    job.audioBuf_1 = numbered(300);
-    job.audioBuf_2.assign(300, 0.0);
-    job.error = 0x40;
-    s.log.clear();
-
-    job.StereoEnhancement(2);
-
-    EXPECT_EQ(job.audioBuf_2, job.audioBuf_1);
-    EXPECT_EQ(s.log.lines(), (std::vector<std::string>{"<Info> Apply no stereo enhancement", "<Info>  None"}));
-    EXPECT_EQ(job.tableText(TableText::Progress), "100%");
-    EXPECT_EQ(job.error, 0);
-}
-
-TEST(StereoEnhancement, HiResInStageOneCopiesWithTheStageChannelCount)
+TEST(StereoEnhancement, NoneAndHiResCopyTheStageBuffer)
 {
     SampleJob s;
     AudioFile& job = s.job;
     job.settings.filterType_1 = kHiRes;
-    job.dstFrames = 40;
+    job.settings.filterType_2 = kEnhancementNone;
+    job.dstFrames = 150;
     job.dstChannels_1 = 2;
     job.dstChannels_2 = 6;
-    job.audioBuf_0 = numbered(80);
-    job.audioBuf_1.assign(80, 0.0);
+    job.audioBuf_0 = numbered(300);
+    job.audioBuf_1.assign(300, 0.0);
+    job.error = 0x40;
     s.log.clear();
-
     job.StereoEnhancement(1);
-
-    EXPECT_EQ(job.audioBuf_1, job.audioBuf_0);
+    EXPECT_EQ(job.audioBuf_1, job.audioBuf_0);   // the stage 1 channel count
     EXPECT_EQ(job.tableText(TableText::State), "Hi-Res upconversion...");
+    EXPECT_EQ(job.tableText(TableText::Progress), "100%");
+    EXPECT_EQ(job.error, 0);
 
     // Six channels in both stages: all are copied, and only dstFrames frames
     // of a larger (doubled) output.
-    job.settings.filterType_2 = kEnhancementNone;
-    job.dstChannels_1 = job.dstChannels_2 = 6;
-    job.audioBuf_1 = numbered(240);
-    job.audioBuf_2.assign(480, 0.0);
+    s.log.clear();
+    job.dstChannels_1 = 6;
+    job.audioBuf_1 = numbered(900);
+    job.audioBuf_2.assign(1800, 0.0);
     job.StereoEnhancement(2);
     EXPECT_TRUE(std::equal(job.audioBuf_1.begin(), job.audioBuf_1.end(), job.audioBuf_2.begin()));
-    EXPECT_TRUE(std::all_of(job.audioBuf_2.begin() + 240, job.audioBuf_2.end(), [](double v) { return v == 0; }));
+    EXPECT_TRUE(std::all_of(job.audioBuf_2.begin() + 900, job.audioBuf_2.end(), [](double v) { return v == 0; }));
+    EXPECT_EQ(s.log.lines(), (std::vector<std::string>{"<Info> Apply no stereo enhancement", "<Info>  None"}));
 }
 
 TEST(EnhancementRoutes, FollowTheCatalogue)
