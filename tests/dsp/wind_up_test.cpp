@@ -99,29 +99,26 @@ void prepare(SampleJob& s, std::uint32_t frames, double rate, int captureSpeed, 
 
 TEST(WindUpSpeedChange, ShortensByThreeOverDAtTheSameRate)
 {
-    SampleJob s;
-    prepare(s, 70000, 44100, 3);
-    s.job.WindUpSpeedChange();
-    EXPECT_EQ(s.job.dstFrames, 30000u);
-    EXPECT_EQ(s.job.dstFrameRate, 44100);
-    EXPECT_EQ(s.log.lines(), std::vector<std::string>{"<Info>  Wind-up processing"});
-    EXPECT_EQ(s.job.tableText(TableText::Progress), "100%");
+    for (double rate : {44100.0, 96000.0})
+        for (const WindUpSpeed& speed : kWindUpSpeeds) {
+            SCOPED_TRACE(testing::Message() << rate << " " << speed.text);
+            SampleJob t;
+            prepare(t, 9600, rate, speed.captureSpeed, rate == 44100 ? kRiaa : kAmerican78);
+            t.job.WindUpSpeedChange();
+            EXPECT_EQ(t.job.dstFrames, 9600u * 3 / speed.decimation);
+            EXPECT_EQ(t.job.dstFrameRate, rate);
+            EXPECT_EQ(t.log.lines(), std::vector<std::string>{"<Info>  Wind-up processing"});
+            EXPECT_EQ(t.job.tableText(TableText::State), "Wind-up processing from " + std::string(speed.text) + "...");
+            EXPECT_EQ(t.job.tableText(TableText::Progress), "100%");
 
-    for (const WindUpSpeed& speed : kWindUpSpeeds) {
-        SampleJob t;
-        prepare(t, 9600, 96000, speed.captureSpeed, kAmerican78);
-        t.job.WindUpSpeedChange();
-        EXPECT_EQ(t.job.dstFrames, 9600u * 3 / speed.decimation);
-        EXPECT_EQ(t.job.tableText(TableText::State), "Wind-up processing from " + std::string(speed.text) + "...");
-
-        // 1 kHz plays D/3 times higher: count the rising zero crossings.
-        int crossings = 0;
-        for (std::size_t n = 1; n < t.job.dstFrames; ++n)
-            if (t.job.audioBuf_0[2 * (n - 1)] < 0 && t.job.audioBuf_0[2 * n] >= 0)
-                ++crossings;
-        const double seconds = t.job.dstFrames / 96000.0;
-        EXPECT_NEAR(crossings / seconds, 1000.0 * speed.decimation / 3, 1.5 / seconds) << speed.text;
-    }
+            // 1 kHz plays D/3 times higher: count the rising zero crossings.
+            int crossings = 0;
+            for (std::size_t n = 1; n < t.job.dstFrames; ++n)
+                if (t.job.audioBuf_0[2 * (n - 1)] < 0 && t.job.audioBuf_0[2 * n] >= 0)
+                    ++crossings;
+            const double seconds = t.job.dstFrames / rate;
+            EXPECT_NEAR(crossings / seconds, 1000.0 * speed.decimation / 3, 1.5 / seconds);
+        }
 }
 
 TEST(WindUpSpeedChange, ShortBuffersAndSkippedChanges)
