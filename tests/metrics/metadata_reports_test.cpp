@@ -85,21 +85,7 @@ TEST(AnalyseAudioMetricsBEXT, ReportsEveryFieldOfARecorderChunk)
     EXPECT_EQ(log[9], "<Info>  SMPTE_UMID[64]: " + kUmid);
 }
 
-TEST(AnalyseAudioMetricsBEXT, EmptyCodingHistoryAndGarbledTextStillReport)
-{
-    test::MetricsJob t;
-    t.job.srcFrameRate = 44100;
-    std::vector<std::uint8_t> chunk = recorderBext("");
-    put(chunk, metrics::kBextDescriptionOffset, "Caf\xE9 \xFF");
-    t.job.srcBextChunkData = chunk;
-    t.job.AnalyseAudioMetricsBEXT(1);
-
-    ASSERT_EQ(t.job.srcMetrics.size(), 15u);
-    EXPECT_EQ(t.job.srcMetrics[1], "[Description]: Caf\xEF\xBF\xBD \xEF\xBF\xBD" "iew, take 3");
-    EXPECT_EQ(t.job.srcMetrics[14], "[CodingHistory]: ");
-}
-
-TEST(AnalyseAudioMetricsBEXT, ShortChunkIsADamagedHeaderAndAnEmptyOneIsIgnored)
+TEST(AnalyseAudioMetricsBEXT, NoChunkIsIgnoredAShortOneIsDamagedAndTheFixedPartAloneReports)
 {
     test::MetricsJob t;
     t.job.AnalyseAudioMetricsBEXT(1);
@@ -107,12 +93,20 @@ TEST(AnalyseAudioMetricsBEXT, ShortChunkIsADamagedHeaderAndAnEmptyOneIsIgnored)
     EXPECT_TRUE(t.log.lines().empty());
 
     std::vector<std::uint8_t> chunk = recorderBext("");
-    chunk.resize(609);
-    t.job.srcBextChunkData = chunk;
+    put(chunk, metrics::kBextDescriptionOffset, "Caf\xE9 \xFF");
+    t.job.srcBextChunkData = std::vector<std::uint8_t>(chunk.begin(), chunk.end() - 1);
     t.job.AnalyseAudioMetricsBEXT(1);
     EXPECT_EQ(t.job.error, kErrorHeader);
     EXPECT_EQ(t.log.lines(), std::vector<std::string>{"<ERROR> Broadcast Wave chunk (bext) is too short"});
     EXPECT_TRUE(t.job.srcMetrics.empty());
+
+    test::MetricsJob whole;
+    whole.job.srcBextChunkData = chunk;
+    whole.job.AnalyseAudioMetricsBEXT(1);
+    EXPECT_EQ(whole.job.error, 0);
+    ASSERT_EQ(whole.job.srcMetrics.size(), 15u);
+    EXPECT_EQ(whole.job.srcMetrics[1], "[Description]: Caf\xEF\xBF\xBD \xEF\xBF\xBD" "iew, take 3");
+    EXPECT_EQ(whole.job.srcMetrics[14], "[CodingHistory]: ");
 }
 
 std::vector<std::uint8_t> ixmlChunk(std::string_view text)
@@ -161,19 +155,15 @@ TEST(AnalyseAudioMetricsVorbis, ListsEachCommentAsItsOwnLine)
               (std::vector<std::string>{"---- FLAC Vorbis Comments ----", "TITLE=Caf\xC3\xA9",
                                         "ARTIST=Bad \xEF\xBF\xBD byte", "NOEQUALSSIGN", "COMMENT=a=b"}));
     EXPECT_TRUE(t.log.contains("<Info>  ARTIST=Bad \xEF\xBF\xBD byte"));
-}
 
-TEST(AnalyseAudioMetricsVorbis, HeaderAloneForABlockOfEmptyEntriesAndNothingWithoutABlock)
-{
-    test::MetricsJob t("/music/Take 1.flac");
-    t.job.srcVorbisCommentsPresent = true;
-    t.job.AnalyseAudioMetricsVorbis(1);
-    EXPECT_EQ(t.job.srcMetrics, std::vector<std::string>{"---- FLAC Vorbis Comments ----"});
-
+    // A block of empty entries gives the header alone; no block, nothing.
+    test::MetricsJob empty("/music/Take 1.flac");
+    empty.job.srcVorbisCommentsPresent = true;
+    empty.job.AnalyseAudioMetricsVorbis(1);
+    EXPECT_EQ(empty.job.srcMetrics, std::vector<std::string>{"---- FLAC Vorbis Comments ----"});
     test::MetricsJob wav;
     wav.job.AnalyseAudioMetricsVorbis(1);
-    EXPECT_TRUE(wav.job.srcMetrics.empty());
-    EXPECT_TRUE(wav.log.lines().empty());
+    EXPECT_TRUE(wav.job.srcMetrics.empty() && wav.log.lines().empty());
 }
 
 }  // namespace
