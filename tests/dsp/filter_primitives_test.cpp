@@ -11,7 +11,6 @@
 namespace auralune {
 namespace {
 
-// A progress counter that remembers every value it reports.
 struct Recorder {
     std::vector<std::uint32_t> values;
     Progress progress(std::uint64_t step, std::uint32_t start = 0)
@@ -20,7 +19,6 @@ struct Recorder {
     }
 };
 
-// A deterministic signal with no symmetry, per channel different.
 std::vector<double> ramp(std::size_t frames, std::uint32_t channels)
 {
     std::vector<double> v(frames * channels);
@@ -56,8 +54,7 @@ void runBiquad(const std::vector<double>& in, std::vector<double>& out, std::uin
     biquad(in, out, in.size() / channels, channels, k, d, none);
 }
 
-// RBJ low-pass at 1 kHz, Q 0.707, 48 kHz, normalised to a0 = 1 and passed
-// with the feedback signs flipped (d = −a).
+// RBJ low-pass, 1 kHz at 48 kHz, feedback signs flipped (d = −a).
 BiquadCoeffs lowPass1k()
 {
     const double w0 = 2 * std::numbers::pi * 1000.0 / 48000.0;
@@ -93,79 +90,38 @@ TEST(Biquad, PassThroughAndAddedFeedback)
     EXPECT_EQ(out, (std::vector<double>{0, 0, 2, 20, 3, 30, 0, 0}));
 }
 
-TEST(Biquad, ReversePassIsTheTimeReversedForwardPass)
+TEST(Biquad, ReversePassIsTheTimeReversedForwardPassAndChannelsAreIndependent)
 {
     const BiquadCoeffs k = lowPass1k();
     for (std::uint32_t channels : {1u, 2u, 3u}) {
         const std::vector<double> in = ramp(300, channels);
-        std::vector<double> reverse, forward;
+        std::vector<double> reverse, forward, alone;
         runBiquad(in, reverse, channels, k, Direction::Reverse);
         runBiquad(reversedFrames(in, channels), forward, channels, k, Direction::Forward);
         EXPECT_EQ(reverse, reversedFrames(forward, channels)) << channels << " channels";
-    }
-}
-
-TEST(Biquad, ForwardThenReverseIsSymmetricAboutTheImpulse)
-{
-    const std::size_t frames = 801, mid = 400;
-    std::vector<double> in(frames * 2, 0.0);
-    in[mid * 2] = 1;
-    in[mid * 2 + 1] = -3;
-    std::vector<double> once, twice;
-    runBiquad(in, once, 2, lowPass1k(), Direction::Forward);
-    runBiquad(once, twice, 2, lowPass1k(), Direction::Reverse);
-    for (std::size_t t = 1; t < mid; ++t)
-        for (std::size_t c = 0; c < 2; ++c)
-            ASSERT_NEAR(twice[(mid + t) * 2 + c], twice[(mid - t) * 2 + c], 1e-12) << t;
-    EXPECT_NEAR(twice[mid * 2 + 1], -3 * twice[mid * 2], 1e-12);
-    EXPECT_GT(twice[mid * 2], twice[(mid + 5) * 2]);
-}
-
-TEST(Biquad, StereoLanesEqualChannelsFilteredAlone)
-{
-    const BiquadCoeffs k = lowPass1k();
-    const std::vector<double> in = ramp(257, 2);
-    for (Direction d : {Direction::Forward, Direction::Reverse}) {
-        std::vector<double> both, left, right;
-        runBiquad(in, both, 2, k, d);
-        runBiquad(channelOf(in, 2, 0), left, 1, k, d);
-        runBiquad(channelOf(in, 2, 1), right, 1, k, d);
-        EXPECT_EQ(channelOf(both, 2, 0), left);
-        EXPECT_EQ(channelOf(both, 2, 1), right);
+        runBiquad(channelOf(in, channels, channels - 1), alone, 1, k, Direction::Reverse);
+        EXPECT_EQ(channelOf(reverse, channels, channels - 1), alone) << channels << " channels";
 
         std::vector<double> inPlace = in;
         Progress none;
-        biquad(inPlace, inPlace, 257, 2, k, d, none);
-        EXPECT_EQ(inPlace, both);
+        biquad(inPlace, inPlace, 300, channels, k, Direction::Reverse, none);
+        EXPECT_EQ(inPlace, reverse);
     }
 }
 
-TEST(Biquad, MeasuredResponseMatchesTheTransferFunction)
+TEST(Biquad, ImpulseResponseMatchesTheTransferFunction)
 {
     const BiquadCoeffs k = lowPass1k();
-    const double rate = 48000;
-    for (double hz : {100.0, 1000.0, 5000.0, 15000.0}) {
-        // 2 s of sine; measure over the last whole second, long after the
-        // transient has died away.
-        const std::size_t frames = 96000;
-        std::vector<double> in(frames);
-        for (std::size_t n = 0; n < frames; ++n)
-            in[n] = std::sin(2 * std::numbers::pi * hz * static_cast<double>(n) / rate);
-        std::vector<double> out;
-        runBiquad(in, out, 1, k, Direction::Forward);
-        double re = 0, im = 0;
-        for (std::size_t n = 48000; n < frames; ++n) {
-            const double phase = 2 * std::numbers::pi * hz * static_cast<double>(n) / rate;
-            re += out[n] * std::sin(phase);
-            im += out[n] * std::cos(phase);
-        }
-        const std::complex<double> measured(re / 24000, im / 24000);
-
-        const std::complex<double> z1 = std::polar(1.0, -2 * std::numbers::pi * hz / rate);
-        const std::complex<double> h =
-            (k.b0 + k.b1 * z1 + k.b2 * z1 * z1) / (1.0 - k.d1 * z1 - k.d2 * z1 * z1);
-        EXPECT_NEAR(std::abs(measured), std::abs(h), 1e-6) << hz;
-        EXPECT_NEAR(std::arg(measured), std::arg(h), 1e-6) << hz;
+    std::vector<double> impulse(4096, 0.0), h;
+    impulse[0] = 1;
+    runBiquad(impulse, h, 1, k, Direction::Forward);
+    for (double f : {100.0 / 48000, 1000.0 / 48000, 15000.0 / 48000}) {
+        std::complex<double> measured = 0;
+        for (std::size_t n = 0; n < h.size(); ++n)
+            measured += h[n] * std::polar(1.0, -2 * std::numbers::pi * f * static_cast<double>(n));
+        const std::complex<double> z1 = std::polar(1.0, -2 * std::numbers::pi * f);
+        const std::complex<double> expected = (k.b0 + k.b1 * z1 + k.b2 * z1 * z1) / (1.0 - k.d1 * z1 - k.d2 * z1 * z1);
+        EXPECT_NEAR(std::abs(measured - expected), 0.0, 1e-9) << f;
     }
 }
 
@@ -187,21 +143,10 @@ TEST(Fir, MatchesDirectConvolution)
                 ASSERT_NEAR(out[n * channels + c], expected, 1e-9) << n << "/" << c;
             }
     }
-}
-
-TEST(Fir, ImpulseGivesTheTapsAndNoTapsGiveSilence)
-{
-    const std::vector<double> taps{3, 1, 4, 1, 5};
-    std::vector<double> in(16, 0.0);
-    in[0] = 1;
-    in[1] = 2;
-    std::vector<double> out(16, 7.0);
+    std::vector<double> out(8, 7.0);
     Progress none;
-    fir(in, out, 8, 2, taps, none);
-    EXPECT_EQ(out, (std::vector<double>{3, 6, 1, 2, 4, 8, 1, 2, 5, 10, 0, 0, 0, 0, 0, 0}));
-
-    fir(in, out, 8, 2, {}, none);
-    EXPECT_EQ(out, std::vector<double>(16, 0.0));
+    fir(ramp(4, 2), out, 4, 2, {}, none);
+    EXPECT_EQ(out, std::vector<double>(8, 0.0));
 }
 
 TEST(SampleOperations, GainRectifierAndLeftMinusRight)
@@ -219,9 +164,6 @@ TEST(SampleOperations, GainRectifierAndLeftMinusRight)
     v = {1, 0.25, 5, 7, 2, 3, 0, 0};
     leftMinusRight(v, 2, 4, none);
     EXPECT_EQ(v, (std::vector<double>{0.75, 0.75, 0.75, 0.75, -1, -1, -1, -1}));
-    v = {1, 0.25, -2, 3};
-    leftMinusRight(v, 2, 2, none);
-    EXPECT_EQ(v, (std::vector<double>{0.75, 0.75, -5, -5}));
 }
 
 TEST(Kestralin, PureMidPassesAndTheStepDecaysAsTheEquationSays)
@@ -236,11 +178,9 @@ TEST(Kestralin, PureMidPassesAndTheStepDecaysAsTheEquationSays)
     // A side step L = 1, R = −1 from frame 0: with b = −a, h[n] = ±a·c^n, so
     // outL = 1 − 2g·a·c^n and outR = −outL.
     const std::size_t frames = 20;
-    std::vector<double> side(frames * 2);
-    for (std::size_t n = 0; n < frames; ++n) {
-        side[n * 2] = 1;
+    std::vector<double> side(frames * 2, 1.0);
+    for (std::size_t n = 0; n < frames; ++n)
         side[n * 2 + 1] = -1;
-    }
     for (Direction d : {Direction::Forward, Direction::Reverse}) {
         out.assign(frames * 2, 0.0);
         kestralinCrossFeed(side, out, frames, 2, 2, k, d, none);
@@ -251,51 +191,6 @@ TEST(Kestralin, PureMidPassesAndTheStepDecaysAsTheEquationSays)
             ASSERT_NEAR(out[n * 2 + 1], -expected, 1e-12) << i;
         }
     }
-}
-
-TEST(Kestralin, WritesOnlyTheFrontPairOfAWiderOutput)
-{
-    const KestralinCoeffs k{0.3, -0.3, 0.9, 0.25};
-    Progress none;
-    const std::vector<double> in = ramp(10, 2);
-    std::vector<double> narrow(20), wide(60, 42.0);
-    kestralinCrossFeed(in, narrow, 10, 2, 2, k, Direction::Forward, none);
-    kestralinCrossFeed(in, wide, 10, 2, 6, k, Direction::Forward, none);
-    for (std::size_t n = 0; n < 10; ++n) {
-        EXPECT_EQ(wide[n * 6], narrow[n * 2]);
-        EXPECT_EQ(wide[n * 6 + 1], narrow[n * 2 + 1]);
-        for (std::size_t c = 2; c < 6; ++c)
-            EXPECT_EQ(wide[n * 6 + c], 42.0);
-    }
-    // A six-channel input is read at its own stride; in place keeps the rest.
-    std::vector<double> six = wide;
-    kestralinCrossFeed(six, six, 10, 6, 6, k, Direction::Forward, none);
-    std::vector<double> expected(20);
-    std::vector<double> front;
-    for (std::size_t n = 0; n < 10; ++n)
-        front.insert(front.end(), {wide[n * 6], wide[n * 6 + 1]});
-    kestralinCrossFeed(front, expected, 10, 2, 2, k, Direction::Forward, none);
-    for (std::size_t n = 0; n < 10; ++n) {
-        EXPECT_EQ(six[n * 6], expected[n * 2]);
-        EXPECT_EQ(six[n * 6 + 1], expected[n * 2 + 1]);
-        EXPECT_EQ(six[n * 6 + 2], 42.0);
-    }
-}
-
-TEST(TsymWidth, ScalesTheSideAndKeepsTheMid)
-{
-    Progress none;
-    std::vector<double> v{1, 0, 1, 1, 0, 1, 3, -1};
-    tsymWidthCompensation(v, v, 4, none);
-    EXPECT_EQ(v[0], 1.15);
-    EXPECT_EQ(v[1], -0.15);
-    EXPECT_EQ(v[2], 1.0);
-    EXPECT_EQ(v[3], 1.0);
-    EXPECT_DOUBLE_EQ(v[4], -0.15);
-    EXPECT_DOUBLE_EQ(v[5], 1.15);
-    // mid 1 stays, side 4 becomes 5.2
-    EXPECT_DOUBLE_EQ(v[6] + v[7], 2.0);
-    EXPECT_DOUBLE_EQ(v[6] - v[7], 5.2);
 }
 
 TEST(FilterPrimitives, ZeroFramesOrChannelsTouchNothing)
@@ -321,22 +216,9 @@ TEST(FilterPrimitives, ZeroFramesOrChannelsTouchNothing)
     EXPECT_TRUE(rec.values.empty());
 }
 
-TEST(FilterPrimitives, CopyCopiesAndCountsSamples)
-{
-    Recorder rec;
-    const std::vector<double> in = ramp(50, 3);
-    std::vector<double> out(150);
-    Progress p = rec.progress(Progress::stepFor(150), 0);
-    copySamples(in, out, 50, 3, p);
-    EXPECT_EQ(out, in);
-    ASSERT_EQ(rec.values.size(), 150u);
-    EXPECT_EQ(rec.values.back(), 150u);
-}
-
 TEST(PrimitiveProgress, CountsUnitsAcrossRunsAndChannels)
 {
-    // Three channels of 10 samples with an interval of 7: the count is not
-    // restarted per channel, so 30 units give 4 steps, from the start value.
+    // 30 units at an interval of 7, not restarted per channel: 4 steps.
     Recorder rec;
     const std::vector<double> in = ramp(10, 3);
     std::vector<double> out(30);
@@ -344,15 +226,15 @@ TEST(PrimitiveProgress, CountsUnitsAcrossRunsAndChannels)
     biquad(in, out, 10, 3, lowPass1k(), Direction::Forward, p);
     EXPECT_EQ(rec.values, (std::vector<std::uint32_t>{34, 35, 36, 37}));
 
-    // Stereo runs count two samples per frame: 300 samples at 1 % steps.
+    // Samples are counted, two per stereo frame: 300 at 1 % steps.
     rec.values.clear();
     const std::vector<double> stereo = ramp(150, 2);
     out.resize(300);
     p = rec.progress(Progress::stepFor(300));
-    biquad(stereo, out, 150, 2, lowPass1k(), Direction::Reverse, p);
+    copySamples(stereo, out, 150, 2, p);
+    EXPECT_EQ(out, stereo);
     ASSERT_EQ(rec.values.size(), 100u);
-    for (std::uint32_t i = 0; i < 100; ++i)
-        EXPECT_EQ(rec.values[i], i + 1);
+    EXPECT_EQ(rec.values.back(), 100u);
 
     // The cross-feed and the width filter count frames.
     rec.values.clear();

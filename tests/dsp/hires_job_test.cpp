@@ -1,12 +1,9 @@
 #include "dsp/hires.h"
+#include "support/failing_allocation.h"
 #include "support/sample_job.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -23,9 +20,6 @@ std::vector<double> ramp(std::size_t count)
     return x;
 }
 
-Progress quiet() { return Progress{1, 0, {}}; }
-
-// A job holding a 192 kHz stereo source of `frames` frames in audioIn.
 void setHighRateSource(SampleJob& s, int upsampleType, std::uint32_t frames)
 {
     s.job.upsampleType = upsampleType;
@@ -45,14 +39,12 @@ TEST(HiResJob, QuadDownSampleHalvesAnOddSourceInPlace)
     s.job.QuadDownSample();
 
     EXPECT_EQ(s.job.srcFrames, 500u);   // the odd last frame is dropped
-    EXPECT_EQ(s.job.dstFrames, 500u);
-    EXPECT_EQ(s.job.srcFrameRate, 96000);
     EXPECT_EQ(s.job.dstFrameRate, 96000);
     EXPECT_TRUE(s.log.contains("<Info>  High sample rate processing (1/2)"));
     EXPECT_EQ(s.job.tableText(TableText::State), "High sample rate processing...");
 
     std::vector<double> expected(1000);
-    Progress progress = quiet();
+    Progress progress;
     decimateByTwo(source, expected, 2, quadDownSampleKernel(), progress);
     ASSERT_EQ(s.job.audioIn.size(), 2002u);
     for (std::size_t i = 0; i < 1000; ++i)
@@ -61,34 +53,6 @@ TEST(HiResJob, QuadDownSampleHalvesAnOddSourceInPlace)
         ASSERT_EQ(s.job.audioIn[i], 0.0) << i;
 }
 
-TEST(HiResJob, QuadDownSampleActsOnlyForHalvingPlans)
-{
-    for (int type : {kUpsampleNone, kUpsampleDouble}) {
-        SampleJob s;
-        setHighRateSource(s, type, 10);
-        const std::vector<double> source = s.job.audioIn;
-        s.job.QuadDownSample();
-        EXPECT_EQ(s.job.srcFrames, 10u);
-        EXPECT_EQ(s.job.audioIn, source);
-        EXPECT_TRUE(s.log.lines().empty());
-    }
-    SampleJob single;
-    setHighRateSource(single, kUpsampleHalveRestore, 1);
-    single.job.QuadDownSample();
-    EXPECT_EQ(single.job.srcFrames, 0u);
-    EXPECT_EQ(single.job.srcFrameRate, 96000);
-}
-
-TEST(HiResJobDeathTest, QuadDownSampleRejectsAnotherRate)
-{
-    SampleJob s;
-    setHighRateSource(s, kUpsampleHalve, 10);
-    s.job.srcFrameRate = 96000;
-    EXPECT_DEATH(s.job.QuadDownSample(), "Unexpected frame rate in -\\[AudioFile QuadDownSample\\]");
-}
-
-// A 44.1 kHz stereo source planned for doubling, with audioBuf_0 allocated
-// as the processing pass does.
 void setDoublingSource(SampleJob& s, std::uint32_t frames)
 {
     s.job.upsampleType = kUpsampleDouble;
@@ -108,56 +72,33 @@ TEST(HiResJob, DualUpSampleDoublesIntoTheStageBuffer)
     s.job.DualUpSample();
 
     EXPECT_TRUE(s.log.contains("<Info>  Hi-Res upconversion to 88200.0 Hz"));
-    EXPECT_EQ(s.job.tableText(TableText::State), "Hi-Res upconversion...");
     EXPECT_EQ(s.job.tableText(TableText::FrameRate), "44100 > 88200");
     EXPECT_EQ(s.job.tableText(TableText::Progress), "100%");
-    EXPECT_EQ(s.job.srcFrames, 700u);
     EXPECT_EQ(s.job.dstFrames, 1400u);
 
     std::vector<double> expected(2800);
-    Progress progress = quiet();
+    Progress progress;
     interpolateByTwo(s.job.audioIn, expected, 2, dualUpSamplePhases(), progress);
     EXPECT_EQ(s.job.audioBuf_0, expected);
 }
 
-TEST(HiResJob, DualUpSampleCopiesWithoutDoubling)
+TEST(HiResJob, DualUpSampleCopiesWithoutDoublingAndTakesAnEmptySource)
 {
     SampleJob s;
+    setDoublingSource(s, 3);
     s.job.upsampleType = kUpsampleNone;
-    s.job.srcChannels = 2;
-    s.job.srcFrames = s.job.dstFrames = 3;
-    s.job.audioIn = {1, 2, 3, 4, 5, 6};
-    s.job.audioBuf_0.assign(6, 0.0);
+    s.job.dstFrames = 3;
     s.job.DualUpSample();
-    EXPECT_EQ(s.job.audioBuf_0, s.job.audioIn);
+    EXPECT_EQ(std::vector<double>(s.job.audioBuf_0.begin(), s.job.audioBuf_0.begin() + 6), s.job.audioIn);
     EXPECT_TRUE(s.log.lines().empty());
+
+    SampleJob empty;
+    setDoublingSource(empty, 0);
+    empty.job.DualUpSample();
+    EXPECT_EQ(empty.job.dstFrames, 0u);
 }
 
-TEST(HiResJob, DualUpSampleOfAnEmptySourceIsNoFault)
-{
-    SampleJob s;
-    setDoublingSource(s, 0);
-    s.job.DualUpSample();
-    EXPECT_EQ(s.job.dstFrames, 0u);
-    EXPECT_EQ(s.job.tableText(TableText::FrameRate), "44100 > 88200");
-}
-
-TEST(HiResJobDeathTest, DualUpSampleChecksItsPlan)
-{
-    SampleJob s;
-    setDoublingSource(s, 10);
-    s.job.srcChannels = 1;
-    EXPECT_DEATH(s.job.DualUpSample(), "The number of channels must be 2 in -\\[AudioFile DualUpSample\\]");
-    s.job.srcChannels = 2;
-    s.job.dstFrames = 10;
-    EXPECT_DEATH(s.job.DualUpSample(), "Source and destination frames match in -\\[AudioFile DualUpSample\\]");
-    s.job.upsampleType = kUpsampleNone;
-    s.job.dstFrames = 20;
-    EXPECT_DEATH(s.job.DualUpSample(), "Source and destination frames do not match in -\\[AudioFile DualUpSample\\]");
-}
-
-// The second half of a 192 kHz plan: audioBuf_2 at 96 kHz, allocated with
-// room for twice its frames.
+// The second half of a 192 kHz plan: audioBuf_2 at 96 kHz, room for twice its frames.
 void setRestoringStage(SampleJob& s, std::uint32_t channels, std::uint32_t frames)
 {
     s.job.upsampleType = kUpsampleHalveRestore;
@@ -178,73 +119,77 @@ TEST(HiResJob, QuadUpSampleRestoresTheRateForEveryStageWidth)
         const std::vector<double> stage(s.job.audioBuf_2.begin(), s.job.audioBuf_2.begin() + channels * 333);
         s.job.QuadUpSample();
 
-        EXPECT_EQ(s.job.srcFrames, 666u);
         EXPECT_EQ(s.job.dstFrames, 666u);
-        EXPECT_EQ(s.job.srcFrameRate, 192000);
         EXPECT_EQ(s.job.dstFrameRate, 192000);
         EXPECT_TRUE(s.log.contains("<Info>  Hi-Res processing (2/2)"));
         EXPECT_EQ(s.job.tableText(TableText::State), "Hi-Res processing...");
 
         std::vector<double> expected(2 * stage.size());
-        Progress progress = quiet();
+        Progress progress;
         interpolateByTwo(stage, expected, channels, quadUpSamplePhases(), progress);
         EXPECT_EQ(s.job.audioBuf_2, expected) << channels;
     }
 }
 
-TEST(HiResJob, QuadUpSampleActsOnlyToRestoreTheRate)
+TEST(HiResJob, RateChangesActOnlyForTheirPlans)
 {
-    SampleJob s;
-    setRestoringStage(s, 2, 10);
-    s.job.upsampleType = kUpsampleHalve;
-    const std::vector<double> stage = s.job.audioBuf_2;
-    s.job.QuadUpSample();
-    EXPECT_EQ(s.job.dstFrames, 10u);
-    EXPECT_EQ(s.job.audioBuf_2, stage);
-}
-
-TEST(HiResJobDeathTest, QuadUpSampleRejectsAnotherRate)
-{
-    SampleJob s;
-    setRestoringStage(s, 2, 10);
-    s.job.dstFrameRate = 192000;
-    EXPECT_DEATH(s.job.QuadUpSample(), "Unexpected frame rate in -\\[AudioFile QuadUpSample\\]");
-}
-
-// Current size of the address space, from /proc/self/statm (pages).
-std::uint64_t addressSpaceBytes()
-{
-    std::FILE* file = std::fopen("/proc/self/statm", "r");
-    unsigned long pages = 0;
-    if (file) {
-        if (std::fscanf(file, "%lu", &pages) != 1)
-            pages = 0;
-        std::fclose(file);
+    for (int type : {kUpsampleNone, kUpsampleDouble}) {
+        SampleJob s;
+        setHighRateSource(s, type, 10);
+        const std::vector<double> source = s.job.audioIn;
+        s.job.QuadDownSample();
+        EXPECT_EQ(s.job.audioIn, source);
+        EXPECT_TRUE(s.log.lines().empty());
     }
-    return std::uint64_t{pages} * 4096;
+    SampleJob single;
+    setHighRateSource(single, kUpsampleHalveRestore, 1);
+    single.job.QuadDownSample();
+    EXPECT_EQ(single.job.srcFrames, 0u);
+
+    SampleJob up;
+    setRestoringStage(up, 2, 10);
+    up.job.upsampleType = kUpsampleHalve;
+    const std::vector<double> stage = up.job.audioBuf_2;
+    up.job.QuadUpSample();
+    EXPECT_EQ(up.job.dstFrames, 10u);
+    EXPECT_EQ(up.job.audioBuf_2, stage);
 }
 
-// In a child whose address space has room for the stage buffer but not
-// for the 64 MB work buffer: the error is reported and the frame counts
-// still describe the buffer. Exits with 0 when all of that holds.
-int quadUpSampleWithoutMemory()
+TEST(HiResJobDeathTest, PlansAndRatesAreChecked)
 {
+    SampleJob down;
+    setHighRateSource(down, kUpsampleHalve, 10);
+    down.job.srcFrameRate = 96000;
+    EXPECT_DEATH(down.job.QuadDownSample(), "Unexpected frame rate in -\\[AudioFile QuadDownSample\\]");
+
     SampleJob s;
-    setRestoringStage(s, 2, 2'000'000);
-    const rlimit limit{addressSpaceBytes() + (16u << 20), RLIM_INFINITY};
-    setrlimit(RLIMIT_AS, &limit);
-    s.job.QuadUpSample();
-    const bool reported = s.job.error == kErrorMemory && s.log.contains("<ERROR> Memory allocation");
-    const bool untouched = s.job.dstFrames == 2'000'000 && s.job.dstFrameRate == 96000;
-    return reported && untouched ? 0 : 1;
+    setDoublingSource(s, 10);
+    s.job.srcChannels = 1;
+    EXPECT_DEATH(s.job.DualUpSample(), "The number of channels must be 2 in -\\[AudioFile DualUpSample\\]");
+    s.job.srcChannels = 2;
+    s.job.dstFrames = 10;
+    EXPECT_DEATH(s.job.DualUpSample(), "Source and destination frames match in -\\[AudioFile DualUpSample\\]");
+
+    SampleJob up;
+    setRestoringStage(up, 2, 10);
+    up.job.dstFrameRate = 192000;
+    EXPECT_DEATH(up.job.QuadUpSample(), "Unexpected frame rate in -\\[AudioFile QuadUpSample\\]");
 }
 
-TEST(HiResJobDeathTest, QuadUpSampleSurvivesAFailedAllocation)
+TEST(HiResJob, QuadUpSampleSurvivesAFailedAllocation)
 {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the address sanitizer reserves its own address space";
-#endif
-    EXPECT_EXIT(std::_Exit(quadUpSampleWithoutMemory()), testing::ExitedWithCode(0), "");
+    // The error is reported and the frame counts still describe the buffer.
+    SampleJob s;
+    setRestoringStage(s, 2, 10000);
+    {
+        const test::FailingAllocation failing(100'000, 1);
+        s.job.QuadUpSample();
+        ASSERT_TRUE(failing.failed());
+    }
+    EXPECT_EQ(s.job.error, kErrorMemory);
+    EXPECT_TRUE(s.log.contains("<ERROR> Memory allocation"));
+    EXPECT_EQ(s.job.dstFrames, 10000u);
+    EXPECT_EQ(s.job.dstFrameRate, 96000);
 }
 
 }  // namespace

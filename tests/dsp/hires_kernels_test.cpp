@@ -25,12 +25,10 @@ double gainDb(std::span<const double> h, double f) { return 20 * std::log10(std:
 // The first frequency where the response falls below `levelDb`.
 double firstBelow(std::span<const double> h, double levelDb)
 {
-    double lo = 0;
     double f = 0;
     while (f < 0.5 && gainDb(h, f) > levelDb)
         f += 0.0005;
-    lo = f - 0.0005;
-    double hi = f;
+    double lo = f - 0.0005, hi = f;
     for (int i = 0; i < 40; ++i) {
         const double mid = (lo + hi) / 2;
         (gainDb(h, mid) > levelDb ? lo : hi) = mid;
@@ -38,8 +36,7 @@ double firstBelow(std::span<const double> h, double levelDb)
     return (lo + hi) / 2;
 }
 
-// The last frequency where the response is still above `levelDb` (side
-// lobes may rise above it past the first crossing).
+// The last frequency above `levelDb` (side lobes may rise past the first crossing).
 double lastAbove(std::span<const double> h, double levelDb)
 {
     double f = 0.5;
@@ -77,12 +74,7 @@ TEST(HiResKernels, QuadDownSampleMeetsItsResponse)
     EXPECT_NEAR(firstBelow(h, -6), 0.187, 0.001);
     EXPECT_NEAR(lastAbove(h, -60), 0.239, 0.005);
     EXPECT_LT(worstFrom(h, 0.25), -65.0);   // the new Nyquist and above
-    // The centre and its neighbours are close to the system's values.
     EXPECT_NEAR(h[59], 0.37560437066577124, 0.002);
-    const double neighbours[] = {0.29375141238809666, 0.11135468937095504, -0.04021424118538341, -0.07706540307270932};
-    for (int k = 0; k < 4; ++k)
-        EXPECT_NEAR(h[60 + k], neighbours[k], 0.002) << k;
-    EXPECT_LT(std::abs(h[0]), 2e-4);
 }
 
 TEST(HiResKernels, QuadUpSampleMeetsItsResponse)
@@ -94,9 +86,6 @@ TEST(HiResKernels, QuadUpSampleMeetsItsResponse)
     EXPECT_NEAR(firstBelow(h, -6), 0.266, 0.001);
     EXPECT_NEAR(lastAbove(h, -60), 0.318, 0.002);
     EXPECT_NEAR(h[59], 0.5322424652143581, 2e-4);
-    EXPECT_NEAR(h[60], 0.3158998073002625, 5e-4);
-    EXPECT_NEAR(h[61], -0.03175088072972287, 5e-4);
-    EXPECT_LT(std::abs(h[0]), 5e-4);
 }
 
 TEST(HiResKernels, DualUpSampleMeetsItsResponseAndValues)
@@ -114,55 +103,7 @@ TEST(HiResKernels, DualUpSampleMeetsItsResponseAndValues)
     EXPECT_LT(worstFrom(h, 0.25), -84.0);
     // This design reproduces the system's taps to about seven digits.
     EXPECT_NEAR(h[126] / 0.4089895452724446, 1.0, 1e-6);
-    EXPECT_NEAR(h[127] / 0.30491207029288486, 1.0, 1e-6);
-    EXPECT_NEAR(h[128] / 0.08559880283570265, 1.0, 1e-6);
     EXPECT_NEAR(h[0] / -1.599162416729831e-05, 1.0, 1e-6);
-}
-
-TEST(HiResKernels, DesignOfAPlainSincIsTheTruncatedIdealLowPass)
-{
-    const auto h = designLowPass({9, 0.25, 0.0, EdgeShape::Linear, 0.0});
-    // sin(pi n / 2) / (pi n), scaled to a unit sum.
-    double sum = 0.5;
-    for (int n = 1; n <= 4; ++n)
-        sum += 2 * std::sin(std::numbers::pi * n / 2) / (std::numbers::pi * n);
-    EXPECT_NEAR(h[4], 0.5 / sum, 1e-15);
-    EXPECT_NEAR(h[5], 1 / std::numbers::pi / sum, 1e-15);
-    EXPECT_NEAR(h[6], 0.0, 1e-16);
-    EXPECT_NEAR(h[7], -1 / (3 * std::numbers::pi) / sum, 1e-15);
-}
-
-TEST(HiResKernels, InterpolationPhasesInterleaveTheDoubledKernel)
-{
-    for (auto [kernel, split, first] : {std::tuple{dualUpSampleKernel(), &dualUpSamplePhases(), -63},
-                                        std::tuple{quadUpSampleKernel(), &quadUpSamplePhases(), -29}}) {
-        const std::size_t count = (kernel.size() + 1) / 2;
-        ASSERT_EQ(split->phase[0].size(), count);
-        ASSERT_EQ(split->phase[1].size(), count);
-        EXPECT_EQ(split->first, first);
-        // Reassembled in tap order, both phases give back 2h with one
-        // trailing zero: tap r + centre - 2d meets x[m + d].
-        const std::ptrdiff_t centre = static_cast<std::ptrdiff_t>(kernel.size() - 1) / 2;
-        std::vector<double> seen(kernel.size() + 1, 0.0);
-        for (int r = 0; r < 2; ++r)
-            for (std::size_t j = 0; j < count; ++j) {
-                const std::ptrdiff_t tap = r + centre - 2 * (first + static_cast<std::ptrdiff_t>(j));
-                if (tap >= 0 && tap < static_cast<std::ptrdiff_t>(kernel.size()))
-                    seen[static_cast<std::size_t>(tap)] = split->phase[r][j];
-                else
-                    EXPECT_EQ(split->phase[r][j], 0.0);
-            }
-        for (std::size_t i = 0; i < kernel.size(); ++i)
-            EXPECT_EQ(seen[i], 2 * kernel[i]);
-        // Each phase alone passes DC at unit gain, up to the stop band at
-        // the output's Nyquist.
-        for (int r = 0; r < 2; ++r) {
-            double sum = 0;
-            for (double tap : split->phase[r])
-                sum += tap;
-            EXPECT_NEAR(sum, 1.0, 2e-3);
-        }
-    }
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <numbers>
 #include <random>
 #include <vector>
 
@@ -70,11 +69,10 @@ void expectClose(const std::vector<double>& a, const std::vector<double>& b, dou
 
 TEST(HiResConverters, MatchTheDirectDefinitionForEveryLengthAndChannelCount)
 {
-    // Lengths shorter than the kernels, odd ones, and ones that leave a
-    // remainder after the blocks of the interior; channel counts with a
-    // fixed-width path (1, 2, 6) and without one (3).
+    // Lengths shorter than the kernels, odd, and with a remainder after the
+    // interior blocks; channel counts with a fixed-width path (1, 2, 6) and without (3).
     for (std::uint32_t channels : {1u, 2u, 3u, 6u})
-        for (std::size_t frames : {0u, 1u, 5u, 64u, 130u, 301u, 1003u}) {
+        for (std::size_t frames : {0u, 1u, 5u, 130u, 1003u}) {
             SCOPED_TRACE(testing::Message() << channels << " channels, " << frames << " frames");
             const auto x = noise(frames * channels, static_cast<unsigned>(frames + channels));
             Progress progress = quiet();
@@ -90,55 +88,6 @@ TEST(HiResConverters, MatchTheDirectDefinitionForEveryLengthAndChannelCount)
             decimateByTwo(x, down, channels, quadDownSampleKernel(), progress);
             expectClose(down, referenceDecimation(x, channels, quadDownSampleKernel()), 1e-12);
         }
-}
-
-TEST(HiResConverters, ImpulseComesOutAsTheDoubledKernelOnItsOwnFrame)
-{
-    // A unit impulse on input frame 200 of the right channel lands centred
-    // on output frame 400: no delay, gain 2 for the zero-stuffed frames.
-    const auto h = dualUpSampleKernel();
-    std::vector<double> x(2 * 500, 0.0);
-    x[2 * 200 + 1] = 1.0;
-    std::vector<double> y(2 * x.size());
-    Progress progress = quiet();
-    interpolateByTwo(x, y, 2, dualUpSamplePhases(), progress);
-    for (std::size_t j = 0; j < 1000; ++j) {
-        const auto i = static_cast<std::ptrdiff_t>(j) - 400 + 126;
-        const double expected = i >= 0 && i < 253 ? 2 * h[static_cast<std::size_t>(i)] : 0.0;
-        ASSERT_DOUBLE_EQ(y[2 * j + 1], expected) << j;
-        ASSERT_EQ(y[2 * j], 0.0) << j;
-    }
-    EXPECT_DOUBLE_EQ(y[2 * 400 + 1], 2 * h[126]);
-}
-
-TEST(HiResConverters, DcAndInBandSineKeepTheirLevelAndTiming)
-{
-    constexpr std::size_t kFrames = 4000;
-    constexpr double kDc = 1000.0;
-    constexpr double kCycles = 0.05;   // per input frame: 2.2 kHz at 44.1 kHz
-    std::vector<double> x(2 * kFrames);
-    for (std::size_t n = 0; n < kFrames; ++n) {
-        x[2 * n] = kDc;
-        x[2 * n + 1] = std::sin(2 * std::numbers::pi * kCycles * static_cast<double>(n));
-    }
-    Progress progress = quiet();
-    for (const InterpolationKernel* kernel : {&dualUpSamplePhases(), &quadUpSamplePhases()}) {
-        std::vector<double> y(2 * x.size());
-        interpolateByTwo(x, y, 2, *kernel, progress);
-        // Away from the ends: DC within the stop-band residue, the sine on
-        // the output's own time grid within the pass-band ripple.
-        for (std::size_t j = 300; j < 2 * kFrames - 300; ++j) {
-            ASSERT_NEAR(y[2 * j], kDc, kDc * 2e-3) << j;
-            const double expected = std::sin(2 * std::numbers::pi * kCycles / 2 * static_cast<double>(j));
-            ASSERT_NEAR(y[2 * j + 1], expected, 2e-3) << j;
-        }
-    }
-    std::vector<double> y(kFrames);
-    decimateByTwo(x, y, 2, quadDownSampleKernel(), progress);
-    for (std::size_t m = 100; m < kFrames / 2 - 100; ++m) {
-        ASSERT_NEAR(y[2 * m], kDc, 1e-9) << m;
-        ASSERT_NEAR(y[2 * m + 1], std::sin(2 * std::numbers::pi * 2 * kCycles * static_cast<double>(m)), 2e-3) << m;
-    }
 }
 
 TEST(HiResConverters, RoundTripOfBandLimitedNoiseIsCloseAndUnshifted)
@@ -170,7 +119,6 @@ TEST(HiResConverters, RoundTripOfBandLimitedNoiseIsCloseAndUnshifted)
     }
     EXPECT_LT(10 * std::log10(error / signal), -65.0);
 
-    // The cross-correlation peaks at lag 0.
     auto correlation = [&](int lag) {
         double sum = 0;
         for (std::size_t n = 200; n < kFrames - 200; ++n)

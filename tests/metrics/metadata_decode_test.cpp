@@ -38,32 +38,21 @@ TEST(SanitiseUtf8, ReplacesEachMaximalIllFormedSubsequence)
 std::vector<std::uint8_t> bextChunk(std::size_t size)
 {
     std::vector<std::uint8_t> chunk(size, 0);
-    chunk[0] = 'b';
-    chunk[1] = 'e';
-    chunk[2] = 'x';
-    chunk[3] = 't';
+    std::copy_n("bext", 4, chunk.begin());
     return chunk;
 }
 
 TEST(DecodeBext, ReadsNumbersInTheContainerByteOrder)
 {
+    // Big-endian TimeReference 2^32 + 5, Version 2, LoudnessValue -2300 (0xF704);
+    // the little-endian order is read in the report tests.
     std::vector<std::uint8_t> chunk = bextChunk(610);
-    // TimeReference 2^32 + 5, Version 2, LoudnessValue -2300 (0xF704).
-    const std::uint8_t timeLittle[8] = {5, 0, 0, 0, 1, 0, 0, 0};
-    std::copy(std::begin(timeLittle), std::end(timeLittle), chunk.begin() + kBextTimeReferenceOffset);
-    chunk[kBextVersionOffset] = 2;
-    chunk[kBextLoudnessValueOffset] = 0x04;
-    chunk[kBextLoudnessValueOffset + 1] = 0xF7;
-    auto little = decodeBext(chunk, false);
-    ASSERT_TRUE(little);
-    EXPECT_EQ(little->timeReferenceSamples, 4294967301u);
-    EXPECT_EQ(little->version, 2);
-    EXPECT_EQ(little->loudnessValue, -2300);
-
-    std::reverse(chunk.begin() + kBextTimeReferenceOffset, chunk.begin() + kBextTimeReferenceOffset + 8);
-    std::swap(chunk[kBextVersionOffset], chunk[kBextVersionOffset + 1]);
-    std::swap(chunk[kBextLoudnessValueOffset], chunk[kBextLoudnessValueOffset + 1]);
-    auto big = decodeBext(chunk, true);
+    chunk[kBextTimeReferenceOffset + 3] = 1;
+    chunk[kBextTimeReferenceOffset + 7] = 5;
+    chunk[kBextVersionOffset + 1] = 2;
+    chunk[kBextLoudnessValueOffset] = 0xF7;
+    chunk[kBextLoudnessValueOffset + 1] = 0x04;
+    const auto big = decodeBext(chunk, true);
     ASSERT_TRUE(big);
     EXPECT_EQ(big->timeReferenceSamples, 4294967301u);
     EXPECT_EQ(big->version, 2);
@@ -88,14 +77,6 @@ TEST(DecodeBext, FullWidthFieldsDoNotRunIntoTheirNeighbours)
     EXPECT_EQ(info->originationDate, std::string(10, '1'));
     EXPECT_EQ(info->originationTime, std::string(8, '2'));
     EXPECT_EQ(info->codingHistory, "HX");
-}
-
-TEST(DecodeBext, RefusesAChunkShorterThanItsFixedPart)
-{
-    EXPECT_FALSE(decodeBext(bextChunk(609), false));
-    EXPECT_FALSE(decodeBext(bextChunk(8), false));
-    EXPECT_FALSE(decodeBext({}, false));
-    EXPECT_TRUE(decodeBext(bextChunk(610), false));
 }
 
 }  // namespace

@@ -52,24 +52,17 @@ TEST(PhonographEQ, RiaaFollowsTheAnalogueCurveAtEveryRate)
             const double deviation = dB(responseAt(h, 2, 0, 0, hz, rate)) - at1k - (analogueRiaaDb(hz) - analogueRiaaDb(1000));
             EXPECT_LT(std::fabs(deviation), hz <= 5000 ? 0.25 : 0.8) << rate << " Hz rate, " << hz << " Hz";
         }
-        EXPECT_EQ(h, [&] {
-            std::vector<double> right(h.size());
-            for (std::size_t i = 0; i < h.size(); i += 2)
-                right[i] = right[i + 1] = h[i + 1];
-            return right;
-        }()) << "left and right filtered alike";
+        for (std::size_t i = 0; i < h.size(); i += 2)
+            ASSERT_EQ(h[i], h[i + 1]) << "left and right filtered alike";
     }
 }
 
 bool soxAvailable() { return std::system("command -v sox >/dev/null 2>&1") == 0; }
 
-// sox's riaa effect is an independent digital approximation of the same
-// analogue curve. Both filter one long noise signal; third-octave band
-// energies of the two outputs, normalised at 1 kHz, must agree within
-// 0.5 dB up to 4 kHz and 1.0 dB above: each design is within about 0.75 dB
-// of the analogue curve at the top of the band (see above), and the
-// comparison sees their difference. A wrong table row (a neighbouring
-// rate's coefficients, a mistyped pole) moves the bass or treble by more.
+// sox's riaa is an independent approximation of the same curve: third-octave
+// band energies of both outputs on one noise signal, normalised at 1 kHz,
+// agree within 0.5 dB up to 4 kHz and 1.0 dB above. A wrong table row
+// moves the bass or treble by more.
 TEST(PhonographEQ, RiaaAgreesWithSox)
 {
     if (!soxAvailable())
@@ -120,11 +113,9 @@ TEST(PhonographEQ, RiaaAgreesWithSox)
 
 TEST(PhonographEQ, EveryCurveDescribesOneResponseAtEveryRate)
 {
-    // Each curve's rows describe one analogue design: every row is stable,
-    // and between 30 Hz and 8 kHz 44.1 kHz agrees with 48 kHz and 88.2 kHz
-    // with 96 kHz within 0.5 dB. Between the two pairs 1.5 dB: the bass
-    // section's gain rises from 1.03 to 1.23 at the high rates, which the
-    // curves with a single bass mix (D, G, H, J, P2, P3) do not make up.
+    // Every row is stable; from 30 Hz to 8 kHz 44.1 agrees with 48 kHz and
+    // 88.2 with 96 kHz within 0.5 dB, the two pairs within 1.5 dB (the bass
+    // section's gain differs at the high rates).
     for (const phonograph::CurveDesign& curve : phonograph::kCurves) {
         std::array<std::vector<double>, 4> h;
         for (std::size_t r = 0; r < kRates.size(); ++r) {
@@ -138,9 +129,10 @@ TEST(PhonographEQ, EveryCurveDescribesOneResponseAtEveryRate)
             std::array<double, 4> gain;
             for (std::size_t r = 0; r < kRates.size(); ++r)
                 gain[r] = dB(responseAt(h[r], 2, 0, 0, hz, kRates[r]));
-            EXPECT_NEAR(gain[0], gain[1], 0.5) << std::hex << curve.code << std::dec << ", " << hz << " Hz";
-            EXPECT_NEAR(gain[2], gain[3], 0.5) << std::hex << curve.code << std::dec << ", " << hz << " Hz";
-            EXPECT_NEAR(gain[1], gain[2], 1.5) << std::hex << curve.code << std::dec << ", " << hz << " Hz";
+            SCOPED_TRACE(testing::Message() << std::hex << curve.code << std::dec << ", " << hz << " Hz");
+            EXPECT_NEAR(gain[0], gain[1], 0.5);
+            EXPECT_NEAR(gain[2], gain[3], 0.5);
+            EXPECT_NEAR(gain[1], gain[2], 1.5);
         }
     }
 }
@@ -183,23 +175,13 @@ TEST(PhonographEQ, RumbleFilterAloneIsAZeroPhaseHighPass)
         for (double hz : {10.0, 20.0, 100.0, 1000.0})
             EXPECT_NEAR(std::arg(responseAt(h, 2, 0, frames / 2, hz, rate)), 0.0, 1e-6) << rate << ", " << hz;
     }
-
-    // A 1 kHz tone comes out aligned with the input, at unity gain.
-    const std::vector<double> tone = stereoSine(44100, 1000, 44100, 10000);
-    PhonographJob p(kRumbleCode, 44100, tone);
-    const std::vector<double> out = p.run();
-    for (std::size_t i = 20000; i < 24000; ++i)
-        ASSERT_NEAR(out[i], tone[i], 2.0) << i;
-    EXPECT_EQ(p.job.tableText(TableText::State), "Veridane Rumble Filter...");
-    EXPECT_TRUE(p.log.contains("<Info>  Veridane Rumble Filter"));
 }
 
 TEST(PhonographEQ, RegimesCombineTheEqualisedChannels)
 {
     std::vector<double> input = stereoSine(3000, 1000, 48000, 5000);
-    const std::vector<double> other = stereoSine(3000, 300, 48000, 3000, 1.0);
     for (std::size_t i = 1; i < input.size(); i += 2)
-        input[i] = other[i];
+        input[i] = 3000 * std::sin(0.04 * static_cast<double>(i) + 1);
     PhonographJob stereo(kRiaaCode, 48000, input);
     const std::vector<double> y = stereo.run();
 
@@ -215,12 +197,6 @@ TEST(PhonographEQ, RegimesCombineTheEqualisedChannels)
             ASSERT_NEAR(out[2 * n + 1], wantR, 1e-9) << regime << " frame " << n;
         }
     }
-
-    // Vertical (L − R) of a mono record is silence.
-    PhonographJob mono(kRiaaCode, 48000, stereoSine(3000, 1000, 48000, 5000));
-    mono.job.settings.phonographRegime = 4;
-    const std::vector<double> out = mono.run();
-    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](double v) { return v == 0.0; }));
 }
 
 // A quiet passage with one sample just above −65 dBFS on the left, a loud
@@ -283,10 +259,6 @@ TEST(PhonographEQ, ChainRunsItsStagesInOrder)
 
     EXPECT_TRUE(p.log.contains("<Info>  Gain Ranging applied to 1 x 100mS chunks"));   // the last one
     EXPECT_TRUE(p.log.contains("<Info>  Cartridge Channel Balance: L/R RMS Ratio = 4.00000 (12.041 dBFS)"));
-    EXPECT_TRUE(p.log.contains("<Info>  LP Distortion Cancellation"));
-    EXPECT_TRUE(p.log.contains("<Info> highClamp = 8388608.000000"));
-    EXPECT_TRUE(p.log.contains("<Info> Td = 0.840000"));
-    EXPECT_TRUE(p.log.contains("<Info> factor =    0.2100000000"));
 }
 
 TEST(PhonographEQ, CallsPopClickZephraAndHumRemovalInTheirPlaces)
@@ -342,14 +314,11 @@ TEST(PhonographEQ, SilenceStaysSilenceThroughEveryStage)
             const std::vector<double> out = p.run();
             EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](double v) { return v == 0.0; }));
             EXPECT_TRUE(std::all_of(p.job.audioBuf_0.begin(), p.job.audioBuf_0.end(), [](double v) { return v == 0.0; }));
-            const auto chunkFrames = static_cast<std::size_t>(rate * 0.1);
-            const std::size_t chunks = (9000 + chunkFrames - 1) / chunkFrames;
-            EXPECT_TRUE(p.log.contains("<Info>  Gain Ranging applied to " + std::to_string(chunks) + " x 100mS chunks"));
         }
     }
 }
 
-TEST(PhonographEQ, LabelsLogsAndTheCd4FrontPair)
+TEST(PhonographEQ, LabelsTheCd4FrontPairAndTheDispatcher)
 {
     PhonographJob riaa(kRiaaCode, 44100, stereoImpulse(500, 10));
     riaa.job.settings.useRumbleFilter = true;
@@ -357,8 +326,6 @@ TEST(PhonographEQ, LabelsLogsAndTheCd4FrontPair)
     riaa.run();
     EXPECT_EQ(riaa.job.tableText(TableText::State), "Phonograph EQ A1 (RIAA) + Veridane Rumble Filter...");
     EXPECT_EQ(riaa.job.tableText(TableText::Progress), "100%");
-    EXPECT_TRUE(riaa.log.contains("<Info>  Phonograph EQ A1 (RIAA)"));
-    EXPECT_TRUE(riaa.log.contains("<Info>  + Veridane Rumble Filter"));
     EXPECT_EQ(riaa.job.error, 0);
 
     // CD-4: the RIAA curve with the CD-4 options into the front pair of six.
@@ -366,7 +333,6 @@ TEST(PhonographEQ, LabelsLogsAndTheCd4FrontPair)
     cd4.job.settings.useRumbleFilter = true;   // the phonograph option does not apply
     cd4.job.audioBuf_1.assign(500 * 6, 7.0);
     const std::vector<double> out = cd4.run();
-    EXPECT_EQ(cd4.job.tableText(TableText::State), "Phonograph EQ A1 (RIAA)...");
     const std::vector<double> riaaOut = impulseResponse(kRiaaCode, 44100, 500);
     for (std::size_t n = 0; n < 500; ++n) {
         EXPECT_DOUBLE_EQ(out[6 * n], n >= 10 ? riaaOut[2 * (n - 10)] : 0.0);
@@ -378,19 +344,14 @@ TEST(PhonographEQ, LabelsLogsAndTheCd4FrontPair)
     deemphasis.job.settings.useRumbleFilter = true;   // no rumble filter for de-emphasis
     deemphasis.run();
     EXPECT_EQ(deemphasis.job.tableText(TableText::State), "CD De-emphasis...");
-}
 
-TEST(PhonographEQ, DispatcherRunsTheChainForEveryCurve)
-{
+    // Through the dispatcher, where every curve is offered.
     for (const phonograph::CurveDesign& curve : phonograph::kCurves)
         EXPECT_TRUE(enhancementAvailable(curve.code)) << curve.code;
-    EXPECT_TRUE(enhancementAvailable(kRumbleCode));
-    EXPECT_TRUE(enhancementAvailable(kAntiRiaaCode));
-
+    EXPECT_TRUE(enhancementAvailable(kRumbleCode) && enhancementAvailable(kAntiRiaaCode));
     PhonographJob p(kRiaaCode, 44100, stereoImpulse(200, 0));
     p.job.StereoEnhancement(1);
     EXPECT_EQ(p.job.audioBuf_1, impulseResponse(kRiaaCode, 44100, 200));
-    EXPECT_TRUE(p.log.contains("<Info> Apply the Phonograph EQ A1 (RIAA) enhancement"));
 }
 
 TEST(PhonographAntiEQ, IsTheRecordingCurve)
@@ -404,11 +365,9 @@ TEST(PhonographAntiEQ, IsTheRecordingCurve)
             for (const auto& [hz, gainDb] : figures)
                 EXPECT_NEAR(dB(responseAt(recorded, 2, 1, 0, hz, rate)), gainDb, 0.1) << hz;
             EXPECT_EQ(anti.job.tableText(TableText::State), "Phonograph anti-EQ A1 (RIAA)...");
-            EXPECT_TRUE(anti.log.contains("<Info>  Phonograph anti-EQ A1 (RIAA)"));
         }
-        // Played back through A1 the record is flat: the two tables are
-        // not exact inverses (−0.65 dB and +0.14 dB at 1 kHz), so within
-        // 0.9 dB up to 2 kHz and 1.6 dB up to 20 kHz.
+        // Played back through A1 the record is flat within 0.9 dB up to
+        // 2 kHz and 1.6 dB above (the tables are not exact inverses).
         PhonographJob play(kRiaaCode, rate, recorded);
         const std::vector<double> both = play.run();
         for (double hz = 20; hz <= 20000; hz *= 1.1)
@@ -432,14 +391,8 @@ TEST(PhonographEQDeathTest, InconsistentCallsEndTheProgram)
     job.settings.phonographRegime = 5;
     EXPECT_DEATH(job.PhonographEQ(1), "Phonograph regime is unknown in -\\[AudioFile PhonographEQ:\\]");
     job.settings.phonographRegime = 1;
-    job.dstFrames = 11;
-    EXPECT_DEATH(job.PhonographEQ(1), "Buffer too small for its frames in -\\[AudioFile PhonographEQ:\\]");
-    job.dstFrames = 10;
 
     EXPECT_DEATH(job.PhonographAntiEQ(1), "Filter type is unknown in -\\[AudioFile PhonographAntiEQ:\\]");
-    job.settings.filterType_1 = kAntiRiaaCode;
-    job.dstChannels_1 = 6;
-    EXPECT_DEATH(job.PhonographAntiEQ(1), "The number of channels must be 2 in -\\[AudioFile PhonographAntiEQ:\\]");
 }
 
 }  // namespace

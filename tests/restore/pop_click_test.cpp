@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <numbers>
 #include <random>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -23,9 +23,8 @@ constexpr double kRate = 44100.0;
 
 Progress silentProgress() { return Progress{1, 0, {}}; }
 
-// A stand-in for a quiet needle-drop passage: per channel two tones with a
-// slow swell and a bounded noise floor, different on left and right, about
-// 1000 RMS on the 16-bit scale.
+// A quiet needle-drop stand-in: two tones with a swell and a noise floor
+// per channel, about 1000 RMS on the 16-bit scale.
 std::vector<double> record(std::uint64_t frames, std::uint32_t seed = 1)
 {
     std::mt19937 random(seed);
@@ -49,7 +48,6 @@ struct Click {
     bool left, right;
 };
 
-// Bursts of ±amplitude with a random sign per sample, added to the record.
 void addClicks(std::vector<double>& x, const std::vector<Click>& clicks, double amplitude, std::uint32_t seed = 7)
 {
     std::mt19937 random(seed);
@@ -75,21 +73,18 @@ struct PopClickRun : SampleJob {
 
 TEST(ClickLengths, TruncatedFromTheRate)
 {
-    const struct {
-        double rate;
-        std::uint64_t window, lookAhead, margin;
-    } rows[] = {{44100, 882, 25, 15}, {48000, 960, 27, 16}, {88200, 1764, 50, 30}, {96000, 1920, 54, 33}};
-    for (const auto& row : rows) {
-        const ClickLengths l = clickLengths(row.rate);
-        EXPECT_EQ(l.windowFrames, row.window) << row.rate;
-        EXPECT_EQ(l.lookAheadFrames, row.lookAhead) << row.rate;
-        EXPECT_EQ(l.marginFrames, row.margin) << row.rate;
+    for (const auto [rate, window, lookAhead, margin] :
+         {std::array{44100.0, 882.0, 25.0, 15.0}, std::array{48000.0, 960.0, 27.0, 16.0},
+          std::array{96000.0, 1920.0, 54.0, 33.0}}) {
+        const ClickLengths l = clickLengths(rate);
+        EXPECT_EQ(l.windowFrames, window) << rate;
+        EXPECT_EQ(l.lookAheadFrames, lookAhead) << rate;
+        EXPECT_EQ(l.marginFrames, margin) << rate;
     }
 }
 
-// The sliding sum against the window recomputed for every frame, for an
-// even and an odd window (the odd one must stop sliding one frame earlier
-// to stay inside the buffer).
+// Against the window recomputed for every frame; an odd window must stop
+// sliding one frame earlier to stay inside the buffer.
 TEST(ClickLevels, MatchTheWindowRecomputedAtEveryFrame)
 {
     for (const std::uint64_t window : {std::uint64_t{40}, std::uint64_t{41}}) {
@@ -120,81 +115,56 @@ TEST(ClickLevels, MatchTheWindowRecomputedAtEveryFrame)
     }
 }
 
-class RepairClicks : public ::testing::Test {
-protected:
-    static constexpr std::uint64_t kFrames = 400;
-    static constexpr ClickLengths kLengths{50, 6, 3};
-
-    // Levels (as ratios to the local RMS) of 3 dB everywhere except the hits
-    // given (40 dB), left channel.
-    void setHits(std::initializer_list<std::uint64_t> hits)
-    {
-        levels.assign(kFrames * 2, std::pow(10.0, 3.0 / 20.0));
-        for (const std::uint64_t h : hits)
-            levels[2 * h] = 100.0;
-    }
-
-    std::uint64_t run()
-    {
-        Progress progress = silentProgress();
-        return repairClicks(x, levels, {}, kFrames, 0, kLengths, kChannelPass, progress);
-    }
-
-    // Frames of the left channel changed by the repair.
-    std::vector<std::uint64_t> changed() const
-    {
-        std::vector<std::uint64_t> frames;
-        for (std::uint64_t i = 0; i < kFrames; ++i)
-            if (x[2 * i] != 1000.0)
-                frames.push_back(i);
-        return frames;
-    }
-
-    std::vector<double> x = std::vector<double>(kFrames * 2, 1000.0);
-    std::vector<double> levels;
-};
-
-TEST_F(RepairClicks, SingleHitWidenedByTheMarginToTheRepairLevel)
+// Left-channel levels of 3 dB over the local RMS, 40 dB at the hits and
+// undefined where asked, on a constant 1000; the runs repaired and the left
+// frames changed.
+std::pair<std::uint64_t, std::vector<std::uint64_t>> repair(std::vector<double>& x, const std::vector<std::uint64_t>& hits,
+                                                            const std::vector<std::uint64_t>& undefined = {})
 {
-    setHits({100});
-    EXPECT_EQ(run(), 1u);
-    EXPECT_EQ(changed(), (std::vector<std::uint64_t>{97, 98, 99, 100, 101, 102, 103}));
-    // Each sample is scaled by 10^((R − L)/20), R = −14 dB.
+    const std::uint64_t frames = x.size() / 2;
+    std::vector<double> levels(x.size(), std::pow(10.0, 3.0 / 20.0));
+    for (const std::uint64_t h : hits)
+        levels[2 * h] = 100.0;
+    for (const std::uint64_t u : undefined)
+        levels[2 * u] = std::nan("");
+    Progress progress = silentProgress();
+    const std::uint64_t runs = repairClicks(x, levels, {}, frames, 0, ClickLengths{50, 6, 3}, kChannelPass, progress);
+    std::vector<std::uint64_t> changed;
+    for (std::uint64_t i = 0; i < frames; ++i)
+        if (x[2 * i] != 1000.0)
+            changed.push_back(i);
+    return {runs, changed};
+}
+
+std::vector<std::uint64_t> frameRange(std::uint64_t first, std::uint64_t last, std::vector<std::uint64_t> before = {})
+{
+    for (std::uint64_t f = first; f <= last; ++f)
+        before.push_back(f);
+    return before;
+}
+
+TEST(RepairClicks, HitsWidenedByTheMarginJoinedWithinTheLookAheadAndKeptInside)
+{
+    std::vector<double> x(800, 1000.0);
+    EXPECT_EQ(repair(x, {100}), std::pair(std::uint64_t{1}, frameRange(97, 103)));
+    // Scaled by 10^((R − L)/20), R = −14 dB; the right channel untouched.
     EXPECT_NEAR(x[200], 1000.0 * std::pow(10.0, (-14.0 - 40.0) / 20.0), 1e-9);
     EXPECT_NEAR(x[2 * 97], 1000.0 * std::pow(10.0, (-14.0 - 3.0) / 20.0), 1e-9);
-    for (std::uint64_t i = 0; i < kFrames; ++i)
-        EXPECT_EQ(x[2 * i + 1], 1000.0);   // the other channel is not touched
-}
+    for (std::size_t i = 1; i < x.size(); i += 2)
+        ASSERT_EQ(x[i], 1000.0);
 
-TEST_F(RepairClicks, HitsWithinTheLookAheadFormOneRun)
-{
-    setHits({100, 106, 200, 207});   // 6 apart: one run; 7 apart: two
-    EXPECT_EQ(run(), 3u);
-    const std::vector<std::uint64_t> c = changed();
-    EXPECT_EQ(c.front(), 97u);
-    EXPECT_EQ(std::count_if(c.begin(), c.end(), [](std::uint64_t f) { return f < 150; }), 13);   // 97 … 109
-    // The second pair: 197 … 203 and then 204 … 210, no frame repaired twice.
-    EXPECT_EQ(std::count_if(c.begin(), c.end(), [](std::uint64_t f) { return f >= 150; }), 14);
-    EXPECT_NEAR(x[2 * 203], 1000.0 * std::pow(10.0, -17.0 / 20.0), 1e-9);
+    // 6 apart: one run; 7 apart: two, adjacent, no frame repaired twice.
+    x.assign(800, 1000.0);
+    EXPECT_EQ(repair(x, {100, 106, 200, 207}), std::pair(std::uint64_t{3}, frameRange(197, 210, frameRange(97, 109))));
     EXPECT_NEAR(x[2 * 204], 1000.0 * std::pow(10.0, -17.0 / 20.0), 1e-9);
-}
 
-TEST_F(RepairClicks, HitsAtBothEndsStayInsideTheBuffer)
-{
-    setHits({0, 1, kFrames - 2, kFrames - 1});
-    EXPECT_EQ(run(), 2u);
-    EXPECT_EQ(changed(), (std::vector<std::uint64_t>{0, 1, 2, 3, 4, kFrames - 5, kFrames - 4, kFrames - 3,
-                                                    kFrames - 2, kFrames - 1}));
-}
+    x.assign(800, 1000.0);
+    EXPECT_EQ(repair(x, {0, 1, 398, 399}), std::pair(std::uint64_t{2}, frameRange(395, 399, frameRange(0, 4))));
 
-TEST_F(RepairClicks, UndefinedLevelsAreNoHitsAndNoRepairs)
-{
-    setHits({100});
-    levels[2 * 100] = std::nan("");
-    levels[2 * 150] = 100.0;
-    levels[2 * 151] = std::nan("");
-    EXPECT_EQ(run(), 1u);
-    EXPECT_EQ(changed(), (std::vector<std::uint64_t>{147, 148, 149, 150, 152, 153}));
+    // Undefined levels are neither hits nor repaired.
+    x.assign(800, 1000.0);
+    EXPECT_EQ(repair(x, {150}, {100, 151}),
+              std::pair(std::uint64_t{1}, (std::vector<std::uint64_t>{147, 148, 149, 150, 152, 153})));
 }
 
 TEST(CrackleBands, DesignReproducesTheStoredSections)
@@ -203,25 +173,21 @@ TEST(CrackleBands, DesignReproducesTheStoredSections)
         const CrackleBands stored = crackleBands(rate);
         const CrackleBands designed = designCrackleBands(rate);
         for (const auto& [s, d] : {std::pair{stored.lowPass, designed.lowPass},
-                                   std::pair{stored.highPass, designed.highPass}}) {
-            EXPECT_NEAR(s.b0, d.b0, 1e-14) << rate;
-            EXPECT_NEAR(s.b1, d.b1, 1e-14) << rate;
-            EXPECT_NEAR(s.b2, d.b2, 1e-14) << rate;
-            EXPECT_NEAR(s.d1, d.d1, 1e-14) << rate;
-            EXPECT_NEAR(s.d2, d.d2, 1e-14) << rate;
-        }
+                                   std::pair{stored.highPass, designed.highPass}})
+            for (const auto& [a, b] : {std::pair{s.b0, d.b0}, std::pair{s.b1, d.b1}, std::pair{s.b2, d.b2},
+                                       std::pair{s.d1, d.d1}, std::pair{s.d2, d.d2}})
+                EXPECT_NEAR(a, b, 1e-14) << rate;
     }
 }
 
-// Split and recombined without repairs, sines from 100 Hz to 16 kHz come
-// back within 0.05 % (away from the ends, where the reverse passes start
-// from rest).
+// Split and recombined without repairs, sines come back within 0.05 %
+// (away from the ends, where the reverse passes start from rest).
 TEST(CrackleBands, LowAndHighBandAddBackToTheInput)
 {
     for (const double rate : {44100.0, 96000.0, 32000.0}) {
         const CrackleBands bands = crackleBands(rate);
         const std::uint64_t frames = static_cast<std::uint64_t>(rate / 4);
-        for (const double hz : {100.0, 1000.0, 2000.0, 3000.0, 16000.0}) {
+        for (const double hz : {100.0, 2000.0, 16000.0}) {
             std::vector<double> x(frames * 2), low(frames * 2);
             for (std::uint64_t i = 0; i < frames; ++i)
                 x[2 * i] = x[2 * i + 1] = 10000 * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate);
@@ -312,18 +278,11 @@ TEST(PopClickRemoval, FindsAndRepairsClicksAndLeavesTheRestAlone)
         }
         EXPECT_LT(outcome.changedShare, 0.001) << ccc;
         EXPECT_EQ(run.job.error.load(), 0);
-        EXPECT_EQ(run.job.tableText(TableText::State), "Pop-Click Removal...");
         EXPECT_EQ(run.job.tableText(TableText::Progress), "100%");
         const std::vector<std::string> lines = run.log.lines();
-        EXPECT_TRUE(run.log.contains("<Info>  Pop-Click Removal"));
-        const auto count = [&lines](std::string_view prefix) {
-            return std::count_if(lines.begin(), lines.end(),
-                                 [prefix](const std::string& l) { return l.starts_with(prefix); });
-        };
-        EXPECT_EQ(count("<Info>  Pop/click pass 1 : channel = 0, samples over threshold = "), ccc < 20 ? 1 : 0);
-        EXPECT_EQ(count("<Info>  Pop/click pass 1 : channel = 1, samples over threshold = "), ccc < 20 ? 1 : 0);
-        EXPECT_EQ(count("<Info>  Pop/click pass 2 : channel = 0, samples over threshold = "), 1);
-        EXPECT_EQ(count("<Info>  Pop/click pass 2 : channel = 1, samples over threshold = "), 1);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& l) { return l.starts_with("<Info>  Pop/click pass 1 :"); }),
+                  ccc < 20 ? 2 : 0);
     }
 }
 
@@ -336,8 +295,6 @@ TEST(PopClickRemoval, PassLinesCountTheFramesOverThreshold)
     run.job.PopClick_Crackle(buffer, true, false);
     EXPECT_TRUE(run.log.contains(
         "<Info>  Pop/click pass 1 : channel = 0, samples over threshold = 2 (0.020000%)"));
-    EXPECT_TRUE(run.log.contains(
-        "<Info>  Pop/click pass 1 : channel = 1, samples over threshold = 0 (0.000000%)"));
     // Pass 1 has already brought the click down.
     EXPECT_TRUE(run.log.contains("<Info>  Pop/click pass 2 : channel = 0, samples over threshold = 0 (0.000%)"));
 }
@@ -346,7 +303,7 @@ TEST(PopClickRemoval, ShortTracksAreLeftAlone)
 {
     // 882 frames (20 ms at 44.1 kHz) is too short; 883 is the shortest
     // track processed, with clicks on its first and last frames.
-    for (const std::uint64_t frames : {std::uint64_t{100}, std::uint64_t{882}, std::uint64_t{883}}) {
+    for (const std::uint64_t frames : {std::uint64_t{882}, std::uint64_t{883}}) {
         std::vector<double> buffer = record(frames);
         addClicks(buffer, {{0, 2, true, false}, {frames - 2, 2, false, true}}, 30000);
         const std::vector<double> input = buffer;
@@ -375,8 +332,6 @@ TEST(PopClickRemoval, SilenceStaysSilence)
         PopClickRun run(frames, 0);
         run.job.PopClick_Crackle(buffer, !crackle, crackle);
         EXPECT_EQ(buffer, std::vector<double>(frames * 2, 0.0));
-        EXPECT_TRUE(run.log.contains(
-            "<Info>  Pop/click pass 2 : channel = 1, samples over threshold = 0 (0.000%)"));
     }
 }
 
