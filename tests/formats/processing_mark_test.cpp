@@ -30,14 +30,11 @@ TEST(ProcessingMark, VersionTextSelectsTheLayout)
     const std::pair<std::string_view, int> cases[] = {
         {"v2.0.13         ", 1},
         {"v2.0.14         ", 2},
-        {"v2.1            ", 2},
         {"v3.0            ", 2},
-        {"v1.0.0          ", 1},
         {"V2-0-14", 2},
         {"v2.0.14b", 1},
         {"v2..0.99", 2},
         {"", 1},
-        {"v12", 2},
         {std::string_view("v2.0.14\0\0 1", 11), 2},
         {"vx.9.9", 1},
     };

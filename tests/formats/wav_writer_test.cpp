@@ -170,7 +170,7 @@ TEST(WavWriter, SoxReadsOurImagesWithTheSameSamples)
     TempDir dir;
     const struct {
         std::uint32_t frames, channels, bits;
-    } cases[] = {{4410, 2, 16}, {441, 1, 24}, {1001, 2, 24}, {100, 6, 16}};
+    } cases[] = {{441, 1, 24}, {1001, 2, 24}, {100, 6, 16}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.channels) + "ch " + std::to_string(c.bits) + " bits");
         JobHarness h;
