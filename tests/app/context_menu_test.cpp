@@ -1,10 +1,8 @@
 #include "app/context_menu.h"
 
 #include "app/metrics_report.h"
-#include "app/queue_controller.h"
 #include "app/workspace.h"
-#include "support/sample_job.h"
-#include "support/wav_fixtures.h"
+#include "support/queue_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -166,23 +164,11 @@ struct RecordingWorkspace final : Workspace {
 };
 
 // A queue of four analysed rows, the middle two then marked converted.
-class ContextCommandTest : public ::testing::Test {
+class ContextCommandTest : public ::testing::Test, protected test::QueueHarness {
 protected:
     ContextCommandTest()
     {
-        registerDefaults(services.defaults, dir.path().string());
-        QueueController::Options options;
-        options.musicFolder = dir.path().string();
-        options.detachPasses = false;
-        options.settingsController = &settingsController;
-        queue = std::make_unique<QueueController>(services.platform, options);
-        const auto silence =
-            test::RiffBuilder().fmt(2, 44100, 16).chunk("data", std::vector<std::uint8_t>(4410 * 4)).image();
-        for (const char* name : {"a.wav", "b.wav", "c.wav", "d.wav"}) {
-            test::writeFile(dir.path() / name, silence);
-            queue->addNewFileToQueue((dir.path() / name).string());
-        }
-        queue->waitForPasses();
+        addAnalysed({"a.wav", "b.wav", "c.wav", "d.wav"});
         for (std::size_t row : {1, 2}) {
             AudioFile& job = queue->job(row);
             job.state = kStateConverted;
@@ -190,17 +176,12 @@ protected:
             job.dstMetrics = {"Peak = " + std::to_string(row)};
         }
     }
-    ~ContextCommandTest() override { queue.reset(); }
 
     void run(ContextCommand command, bool fromMenu, const Rows& selected = {})
     {
         runContextCommand(command, *queue, fromMenu, selected, workspace, services.beeper);
     }
 
-    test::TempDir dir;
-    test::TestPlatform services;
-    test::RecordingSettingsController settingsController;
-    std::unique_ptr<QueueController> queue;
     RecordingWorkspace workspace;
 };
 
