@@ -53,7 +53,7 @@ TEST_F(CliTest, HelpAndVersion)
 TEST_F(CliTest, BadUsageExitsWithTwo)
 {
     const std::vector<std::vector<std::string>> lines{
-        {}, {"bogus"}, {"settings"}, {"settings", "get", "NoSuchKey"}, {"settings", "set", "ClipThreshold", "1", "2"},
+        {}, {"bogus"}, {"analyse"}, {"settings"}, {"settings", "get", "NoSuchKey"}, {"settings", "set", "ClipThreshold", "1", "2"},
         {"settings", "reset", "Mode", "--all"}, {"settings", "reset", "--group", "tape"},
     };
     for (const auto& args : lines) {

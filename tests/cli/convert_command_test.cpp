@@ -15,7 +15,9 @@
 namespace auralune {
 namespace {
 
-class ConvertCommand : public ::testing::Test {
+// Files made by sox in a folder of the test's own, run through the command
+// line with in-memory settings.
+class CliCommand : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -31,11 +33,10 @@ protected:
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return path;
     }
-    int run(std::vector<std::string> args)
+    int cli(const std::vector<std::string>& args)
     {
         out.str("");
         err.str("");
-        args.insert(args.begin(), "convert");
         return runCli(args, services, out, err);
     }
 
@@ -44,6 +45,38 @@ protected:
     MemoryDefaultsStore store;
     Services services{store, log, "/home/listener/Music"};
     std::ostringstream out, err;
+};
+
+using AnalyseCommand = CliCommand;
+
+TEST_F(AnalyseCommand, PrintsTheRowOfEachFileAndFailsWhenOneFails)
+{
+    const auto good = make("take one.wav", "-r 96000 -b 24 -c 2", "synth 1.5 sine 440");
+    EXPECT_EQ(cli({"analyse", good}), kExitSuccess);
+    EXPECT_EQ(out.str(), "take one\n"
+                         "  Type:      WAV audio\n"
+                         "  State:     Ready to convert.\n"
+                         "  Duration:  00:01\n"
+                         "  Rate:      96000\n"
+                         "  Channels:  2\n"
+                         "  Bits:      24\n");
+
+    const auto mono = make("mono.wav", "-r 44100 -b 16 -c 1");
+    EXPECT_EQ(cli({"analyse", "--metrics", good, mono}), kExitFailure);
+    EXPECT_NE(out.str().find("mono\n  Type:      WAV audio\n  State:     Unsupported number of channels.\n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("File Name = " + good + "\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("Frames = 144000\n"), std::string::npos) << out.str();
+}
+
+class ConvertCommand : public CliCommand {
+protected:
+    int run(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), "convert");
+        return cli(args);
+    }
 };
 
 TEST_F(ConvertCommand, BadUsageExitsWithTwoAndSaysWhy)

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -121,15 +120,8 @@ struct WrittenFormat {
 WrittenFormat writtenFormat(const fs::path& path)
 {
     const std::vector<std::uint8_t> image = test::readFile(path);
-    if (image.size() < 44)
-        return {};
-    const auto number = [&](std::size_t at, int size) {
-        std::uint32_t value = 0;
-        for (int i = size - 1; i >= 0; --i)
-            value = value << 8 | image[at + static_cast<std::size_t>(i)];
-        return value;
-    };
-    return {number(24, 4), number(34, 2), number(40, 4) / number(32, 2)};
+    return {bytes::readU32LE(image, 24).value_or(0), bytes::readU16LE(image, 34).value_or(0),
+            bytes::readU32LE(image, 40).value_or(0) / bytes::readU16LE(image, 32).value_or(1)};
 }
 
 TEST(ProcessingPass, NoneWithoutHiResOrDitherWritesTheIntegersItRead)

@@ -325,25 +325,5 @@ TEST(SampleConversion, AllocationFailureIsReportedAndLeavesNoBuffer)
     EXPECT_EQ(bytes, std::vector<std::uint8_t>(16, 0));
 }
 
-TEST(SampleConversion, SixteenBitSourceWithoutEnhancementComesBackUnchanged)
-{
-    SampleJob s;
-    const std::vector<std::uint8_t> source{0x00, 0x80, 0xFF, 0x7F, 0xFF, 0xFF, 0x01, 0x00, 0x2E, 0xFB, 0x00, 0x00};
-    s.job.srcChannels = 2;
-    s.job.srcFrames = 3;
-    s.job.srcSampleBits = 16;
-    s.job.srcSampleBytes = 2;
-    s.job.srcEndianessData = kEndianLittle;
-    s.job.CreateSrcAudioData(source.data(), source.size());
-    s.job.ConvertAudioToDouble();
-
-    s.setDestination(s.job.audioIn, 16);
-    s.job.DitherAudio();   // Enhancement 1 "None": no dither
-    s.job.ClippingManagement(4);
-    s.job.ConvertAudioToInteger();
-    EXPECT_EQ(s.job.dstAudioData, source);
-    EXPECT_EQ(s.job.warning, 0);
-}
-
 }  // namespace
 }  // namespace auralune

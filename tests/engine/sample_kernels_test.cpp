@@ -30,16 +30,6 @@ std::vector<double> decode(const Bytes& bytes, std::uint32_t width, int order)
     return out;
 }
 
-TEST(SampleKernels, DecodesSignExtendedSamplesInBothByteOrders)
-{
-    EXPECT_EQ(decode({0x00, 0x80}, 2, kEndianLittle), std::vector<double>{-32768.0});
-    EXPECT_EQ(decode({0x7F, 0xFF, 0xFF, 0xFF}, 2, kEndianBig), (std::vector<double>{32767.0, -1.0}));
-    EXPECT_EQ(decode({0xFF, 0xFF, 0xFE}, 3, kEndianBig), std::vector<double>{-2.0});
-    EXPECT_EQ(decode({0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F}, 3, kEndianLittle),
-              (std::vector<double>{-8388608.0, 8388607.0}));
-    EXPECT_EQ(decode({0x12, 0x34, 0x56}, 3, kEndianBig), std::vector<double>{0x123456});
-}
-
 TEST(SampleKernels, IntegerRoundTripIsBitExact)
 {
     const std::vector<double> values16{-32768, -32767, -256, -1, 0, 1, 255, 256, 32766, 32767};
