@@ -1,7 +1,6 @@
 #include "app/context_menu.h"
 
 #include "app/metrics_report.h"
-#include "app/workspace.h"
 #include "support/queue_fixture.h"
 
 #include <gtest/gtest.h>
@@ -148,21 +147,6 @@ TEST(RowColourTest, ErrorThenConvertingThenWarningThenConverted)
     EXPECT_EQ(colour(kStateConverted, 0, 0x2, 0x1), RowColour::Warning);
 }
 
-struct RecordingWorkspace final : Workspace {
-    void openFile(const std::string& path) override { opened.push_back(path); }
-    void revealFiles(const std::vector<std::string>& paths) override { revealed.push_back(paths); }
-    void openFolder(const std::string& path) override { folders.push_back(path); }
-    bool writeToPasteBoard(const std::vector<std::string>& lines) override
-    {
-        pasted.push_back(lines);
-        return true;
-    }
-    std::vector<std::string> opened;
-    std::vector<std::vector<std::string>> revealed;
-    std::vector<std::string> folders;
-    std::vector<std::vector<std::string>> pasted;
-};
-
 // A queue of four analysed rows, the middle two then marked converted.
 class ContextCommandTest : public ::testing::Test, protected test::QueueHarness {
 protected:
@@ -182,7 +166,7 @@ protected:
         runContextCommand(command, *queue, fromMenu, selected, workspace, services.beeper);
     }
 
-    RecordingWorkspace workspace;
+    test::RecordingWorkspace workspace;
 };
 
 TEST_F(ContextCommandTest, PlayAndShowActOnConvertedRowsOrBeep)

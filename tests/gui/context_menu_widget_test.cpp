@@ -1,6 +1,5 @@
 #include "gui/context_menu_widget.h"
 
-#include "app/workspace.h"
 #include "support/queue_fixture.h"
 
 #include <QAction>
@@ -14,13 +13,7 @@
 
 namespace auralune {
 
-struct RecordingWorkspace final : Workspace {
-    void openFile(const std::string& path) override { opened.push_back(path); }
-    void revealFiles(const std::vector<std::string>&) override {}
-    void openFolder(const std::string&) override {}
-    bool writeToPasteBoard(const std::vector<std::string>&) override { return true; }
-    std::vector<std::string> opened;
-};
+using test::RecordingWorkspace;
 
 class ContextMenuWidgetTest : public QObject {
     Q_OBJECT

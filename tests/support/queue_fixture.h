@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/queue_controller.h"
+#include "app/workspace.h"
 #include "support/sample_job.h"
 #include "support/wav_fixtures.h"
 
@@ -9,6 +10,22 @@
 #include <string>
 
 namespace auralune::test {
+
+// Remembers what was asked of the desktop.
+struct RecordingWorkspace final : Workspace {
+    void openFile(const std::string& path) override { opened.push_back(path); }
+    void revealFiles(const std::vector<std::string>& paths) override { revealed.push_back(paths); }
+    void openFolder(const std::string& path) override { folders.push_back(path); }
+    bool writeToPasteBoard(const std::vector<std::string>& lines) override
+    {
+        pasted.push_back(lines);
+        return true;
+    }
+    std::vector<std::string> opened;
+    std::vector<std::vector<std::string>> revealed;
+    std::vector<std::string> folders;
+    std::vector<std::vector<std::string>> pasted;
+};
 
 // A queue controller on test services whose passes run to the end before
 // waitForPasses() returns, with 0.1 s silent stereo WAV files to queue.
