@@ -158,21 +158,5 @@ TEST_F(QueueControllerTest, DisplayOptionsRenameRowsAlreadyQueued)
     EXPECT_EQ(rowNames()[1], (dir.path() / "b.wav").string());
 }
 
-TEST_F(QueueControllerTest, JobsMayDrawFromRandomSourcesOfTheirOwn)
-{
-    std::vector<std::string> asked;
-    QueueController::Options o = options();
-    o.randomSourceFor = [&](const std::string& path) {
-        asked.push_back(path);
-        return std::make_unique<SequenceRandomSource>(std::vector<std::uint32_t>{7});
-    };
-    queue = std::make_unique<QueueController>(services.platform, o);
-    const std::string path = wav("a.wav");
-    ASSERT_TRUE(queue->addNewFileToQueue(path));
-    queue->waitForPasses();
-    EXPECT_EQ(asked, std::vector<std::string>{path});
-    EXPECT_EQ(queue->job(0).platform.random.next(), 7u);
-}
-
 }  // namespace
 }  // namespace auralune

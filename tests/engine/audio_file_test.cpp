@@ -31,6 +31,9 @@ TEST_P(InitWithName, NameTypeAndInitialTexts)
     EXPECT_EQ(job->tableText(TableText::FileType), c.typeText);
     EXPECT_EQ(job->inputFile, c.path);
     EXPECT_EQ(job->state, kStateNew);
+    for (TableText which : {TableText::State, TableText::Duration, TableText::Filter, TableText::DestinationName})
+        EXPECT_EQ(job->tableText(which), "--");
+    EXPECT_EQ(job->tableText(TableText::Progress), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -43,19 +46,6 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"/x/song.mp3", false, false, "song", kFileUnsupported, "Unsupported"},
                       NameCase{"/x/noextension", true, false, "noextension", kFileUnsupported, "Unsupported"},
                       NameCase{"/x/archive.wav.gz", false, false, "archive.wav", kFileUnsupported, "Unsupported"}));
-
-TEST(AudioFileJob, InitialTextsAreDashesAndProgressEmpty)
-{
-    TestPlatform t;
-    auto job = t.job("/m/a.wav");
-    const TableTexts texts = job->tableTexts();
-    for (TableText which : {TableText::State, TableText::Duration, TableText::FrameRate, TableText::Channels,
-                            TableText::SampleSizeBits, TableText::Filter, TableText::DestinationName})
-        EXPECT_EQ(texts[static_cast<int>(which)], "--");
-    EXPECT_EQ(texts[static_cast<int>(TableText::Progress)], "");
-    EXPECT_EQ(job->error, 0);
-    EXPECT_EQ(job->warning_1, 0u);
-}
 
 class Progress : public ::testing::Test {
 protected:
