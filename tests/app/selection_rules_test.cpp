@@ -86,19 +86,6 @@ TEST(Selection, FirstStartGivesNoneEverywhereInModeHeadphones)
     EXPECT_EQ(selection.outputFormatType, 1u);
 }
 
-TEST(Selection, Enhancement1IsRememberedPerMode)
-{
-    Selection selection;
-    updateMode(selection, 4096);
-    updateFilter1(selection, code("Hum Removal"));
-    updateMode(selection, 2);
-    EXPECT_EQ(selection.filterType1, kEnhancementNone);
-    updateMode(selection, 4096);
-    EXPECT_EQ(selection.filterType1, code("Hum Removal"));
-    EXPECT_EQ(selection.filterDefaults1[14], std::to_string(code("Hum Removal")));
-    EXPECT_EQ(selection.filterDefaults1.size(), 22u);
-}
-
 TEST(Selection, Enhancement2IsRememberedPerGroup)
 {
     Selection selection;

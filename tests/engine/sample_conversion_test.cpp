@@ -170,18 +170,43 @@ TEST(ClippingManagement, AttenuateBringsThePeakToFullScale)
     EXPECT_NEAR(s.job.clipdB, 6.0206, 1e-4);
 }
 
-TEST(ClippingManagement, AskShowsTheDialogAboveTheThreshold)
+TEST(ClippingManagement, AskShowsTheDialogAboveTheThresholdAndTakesItsAnswer)
 {
+    struct Case {
+        AlertAnswer answer;
+        std::int64_t option;
+        int warning;
+        std::vector<int> remembered;  // what the preferences controller is told
+    };
+    const double peak = 32767.0 * std::pow(10.0, 2.5 / 20.0);
+    const Case cases[] = {
+        {{1, false}, 1001, kWarningClipping, {}},
+        {{0, false}, 1000, kWarningAttenuated, {}},
+        {{0, true}, 1000, kWarningAttenuated, {4}},
+        {{1, true}, 1001, kWarningClipping, {2}},
+    };
+    for (const Case& c : cases) {
+        SampleJob s;
+        RecordingSettingsController controller;
+        s.job.settings.settingsController = &controller;
+        s.defaults.setString("ClipManagement", "1");
+        s.alerts.enqueue(c.answer);
+        s.setDestination(oneClippedSample(2.5), 16);
+        s.job.ClippingManagement(4);
+        ASSERT_EQ(s.alerts.shown().size(), 1u);
+        EXPECT_EQ(s.beeper.count(), 1);
+        EXPECT_EQ(s.job.clipOption, c.option);
+        EXPECT_EQ(s.job.warning, c.warning);
+        EXPECT_NEAR(s.job.audioBuf_2[37], 32767.0, 1e-9);
+        EXPECT_NEAR(s.job.audioBuf_2[38], c.option == 1000 ? 1000.0 * 32767.0 / peak : 1000.0, 1e-9);
+        EXPECT_EQ(controller.clipManagement, c.remembered);
+    }
+
     SampleJob s;
-    RecordingSettingsController controller;
-    s.job.settings.settingsController = &controller;
-    s.defaults.setString("ClipManagement", "1");
     s.alerts.enqueue({1, false});
     s.setDestination(oneClippedSample(2.5), 16);
     s.job.ClippingManagement(4);
-
-    ASSERT_EQ(s.alerts.shown().size(), 1u);
-    const Alert alert = s.alerts.shown()[0];
+    const Alert alert = s.alerts.shown().at(0);
     EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Attenuate", "Clamp"}));
     EXPECT_EQ(alert.suppressionTitle, "Always do this from now on");
     EXPECT_EQ(alert.informativeText,
@@ -189,41 +214,6 @@ TEST(ClippingManagement, AskShowsTheDialogAboveTheThreshold)
               "exceeds your 2.00dB threshold. You should probably choose to attenuate the entire track. However, if "
               "you wish to retain the power of the audio track, you may choose only to clamp any out-of-range "
               "samples.");
-    EXPECT_EQ(s.beeper.count(), 1);
-    EXPECT_EQ(s.job.clipOption, 1001);
-    EXPECT_EQ(s.job.warning, kWarningClipping);
-    EXPECT_EQ(s.job.audioBuf_2[37], 32767.0);
-    EXPECT_TRUE(controller.clipManagement.empty());
-}
-
-TEST(ClippingManagement, DialogAnswersAndTheSuppressionBox)
-{
-    struct Case {
-        AlertAnswer answer;
-        std::int64_t option;
-        int warning;
-        double corrected;             // the clipped sample afterwards
-        std::vector<int> remembered;  // what the preferences controller is told
-    };
-    const double peak = 32767.0 * std::pow(10.0, 3.0 / 20.0);
-    const Case cases[] = {
-        {{0, false}, 1000, kWarningAttenuated, 32767.0, {}},
-        {{0, true}, 1000, kWarningAttenuated, 32767.0, {4}},
-        {{1, true}, 1001, kWarningClipping, 32767.0, {2}},
-    };
-    for (const Case& c : cases) {
-        SampleJob s;
-        RecordingSettingsController controller;
-        s.job.settings.settingsController = &controller;
-        s.alerts.enqueue(c.answer);
-        s.setDestination(oneClippedSample(3.0), 16);
-        s.job.ClippingManagement(4);
-        EXPECT_EQ(s.job.clipOption, c.option);
-        EXPECT_EQ(s.job.warning, c.warning);
-        EXPECT_NEAR(s.job.audioBuf_2[37], c.corrected, 1e-9);
-        EXPECT_NEAR(s.job.audioBuf_2[38], c.option == 1000 ? 1000.0 * 32767.0 / peak : 1000.0, 1e-9);
-        EXPECT_EQ(controller.clipManagement, c.remembered);
-    }
 }
 
 TEST(ClippingManagement, DialogRunsOnTheMainThreadWhileThePassWaits)
