@@ -43,46 +43,25 @@ TEST(ProcessingMark, VersionTextSelectsTheLayout)
     EXPECT_EQ(AudioFile::GetMetadataChunkVersion(kMarkVersionText), 2);
 }
 
-std::time_t utc(int year, int month, int day, int hour, int minute, int second)
-{
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return timegm(&t);
-}
-
 // Sets the local zone for one test.
-class ZoneScope {
-public:
+struct ZoneScope {
     explicit ZoneScope(const char* zone)
     {
-        if (const char* old = std::getenv("TZ"))
-            old_ = old;
         setenv("TZ", zone, 1);
         tzset();
     }
     ~ZoneScope()
     {
-        if (old_)
-            setenv("TZ", old_->c_str(), 1);
-        else
-            unsetenv("TZ");
+        unsetenv("TZ");
         tzset();
     }
-
-private:
-    std::optional<std::string> old_;
 };
 
 TEST(ProcessingMark, WritesTheVersionTypesAndLocalDate)
 {
     ZoneScope zone("XXX-1");   // one hour east of UTC
     JobHarness h;
-    h.clock.setWallTime(utc(2021, 3, 3, 13, 5, 9));
+    h.clock.setWallTime(1614776709);   // 2021-03-03 13:05:09 UTC
     h.job.settings.filterType_1 = EnhancementCode{1} << 11;
     h.job.settings.filterType_2 = EnhancementCode{1} << 37;
     h.job.dstEndianessValues = kEndianLittle;
