@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(cell(*window, 0, QueueTableModel::SourceName), QString("01 one"));
         QCOMPARE(cell(*window, 1, QueueTableModel::SourceName), QString("02 two"));
         QCOMPARE(p.beeper.count(), 0);
-        QTRY_VERIFY(allAnalysed(*window));   // the passes outlive no window
+        QTRY_VERIFY(allAnalysed(*window));   // no pass may outlive the window
     }
 
     void dragsWithoutFilesAreRefused()
