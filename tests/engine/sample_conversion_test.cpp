@@ -25,20 +25,16 @@ std::vector<double> oneClippedSample(double dB, double sign = 1.0)
     return samples;
 }
 
-TEST(ValidateAudioParameters, AcceptsSupportedSources)
-{
-    SampleJob s;
-    s.job.srcChannels = 2;
-    s.job.srcSampleBits = 24;
-    s.job.srcFrameRate = 176400;
-    s.job.srcEndianessData = kEndianBig;
-    s.job.ValidateAudioParameters();
-    EXPECT_EQ(s.job.error, 0);
-    EXPECT_TRUE(s.log.lines().empty());
-}
-
 TEST(ValidateAudioParameters, RunsEveryCheck)
 {
+    SampleJob ok;
+    ok.job.srcChannels = 2;
+    ok.job.srcSampleBits = 24;
+    ok.job.srcFrameRate = 176400;
+    ok.job.srcEndianessData = kEndianBig;
+    ok.job.ValidateAudioParameters();
+    EXPECT_EQ(ok.job.error, 0);
+
     SampleJob s;
     s.job.srcChannels = 6;
     s.job.srcSampleBits = 20;
@@ -65,13 +61,7 @@ TEST(ConvertAudioToDouble, DecodesTheSourceAndReleasesIt)
     s.job.ConvertAudioToDouble();
     EXPECT_EQ(s.job.audioIn, (std::vector<double>{-2, 8388607, -8388608, 256}));
     EXPECT_TRUE(s.job.srcAudioData.empty());
-    EXPECT_EQ(s.log.lines(), (std::vector<std::string>{
-                                 "<Info> -------------------------------------------",
-                                 "<Info> Processing stereo",
-                                 "<Info>  Convert audio from 24-bit integer into double precision",
-                             }));
     EXPECT_EQ(s.job.tableText(TableText::State), "Converting to double precision...");
-    EXPECT_EQ(s.job.tableText(TableText::Progress), "0%");
 }
 
 TEST(ConvertAudioToDouble, UnknownByteOrderIsAnInternalFault)
@@ -101,8 +91,6 @@ TEST(PromoteAudioTo24Bit, ScalesToTheDestinationWord)
     s.job.PromoteAudioTo24Bit();
     EXPECT_EQ(s.job.audioBuf_0, (std::vector<double>{-8388608, 8388352, -256, 256}));
     EXPECT_EQ(s.job.tableText(TableText::SampleSizeBits), "16 > 24");
-    EXPECT_EQ(s.job.tableText(TableText::State), "Converting to 24-bit precision...");
-    EXPECT_TRUE(s.log.contains("<Info>  Convert audio to 24-bit precision"));
 }
 
 TEST(DitherAudio, RunsOnlyWhenTheSettingsAskForIt)
@@ -114,12 +102,9 @@ TEST(DitherAudio, RunsOnlyWhenTheSettingsAskForIt)
         bool dithered;
     };
     const Case cases[] = {
-        {1, kKestralin, kEnhancementNone, -50.0, true},
-        {2, kKestralin, kEnhancementNone, -50.0, false},
-        {1, kEnhancementNone, kKestralin, -50.0, false},
-        {1, kGroove, kEnhancementNone, -50.0, false},
-        {1, kKestralin, kGroove, -50.0, false},
-        {1, kKestralin, kGroove, -70.0, true},
+        {1, kKestralin, kEnhancementNone, -50.0, true},  {2, kKestralin, kEnhancementNone, -50.0, false},
+        {1, kEnhancementNone, kKestralin, -50.0, false}, {1, kGroove, kEnhancementNone, -50.0, false},
+        {1, kKestralin, kGroove, -50.0, false},          {1, kKestralin, kGroove, -70.0, true},
     };
     for (const Case& c : cases) {
         SampleJob s({0xC0000000u});
@@ -154,12 +139,6 @@ TEST(ClippingManagement, LeavesSamplesInRangeAlone)
         EXPECT_EQ(s.job.audioBuf_2, samples);
         EXPECT_EQ(s.job.warning, 0);
         EXPECT_EQ(s.job.clipPercent, 0.0);
-        EXPECT_EQ(s.job.tableText(TableText::Progress), "100%");
-        EXPECT_EQ(s.log.lines(), (std::vector<std::string>{
-                                     "<Info> Perform clip management",
-                                     "<Info>  highClamp = 32767.0, lowClamp = -32768.0",
-                                     "<Info>  Maximum absolute value = 32768.0 (0.000265 dB)",
-                                 }));
     }
 }
 
@@ -175,8 +154,6 @@ TEST(ClippingManagement, ClampSetsTheWarningOnlyAboveTheThreshold)
         EXPECT_EQ(s.job.audioBuf_2[37], -32768.0);
         EXPECT_EQ(s.job.audioBuf_2[38], 1000.0);
         EXPECT_EQ(s.job.warning, dB > 2.0 ? kWarningClipping : 0);
-        EXPECT_TRUE(s.log.contains("<Info>  Clipping threshold is 2.000 dB"));
-        EXPECT_TRUE(s.log.contains("<WARNING>  Automatically clamping processed samples which clip"));
         EXPECT_TRUE(s.alerts.shown().empty());
     }
 }
@@ -191,36 +168,45 @@ TEST(ClippingManagement, AttenuateBringsThePeakToFullScale)
     EXPECT_EQ(s.job.warning, kWarningAttenuated);
     EXPECT_DOUBLE_EQ(s.job.clipFactor, 2.0);
     EXPECT_NEAR(s.job.clipdB, 6.0206, 1e-4);
-    EXPECT_TRUE(s.log.contains(
-        "<WARNING> 50.00% of audio samples are out of range. Worst case clipping is 6.021 dBFS."));
-    EXPECT_TRUE(s.log.contains("<WARNING>  Attenuating entire audio file to prevent any clipping"));
 }
 
-TEST(ClippingManagement, AskClampsSilentlyWithinTheThreshold)
+TEST(ClippingManagement, AskShowsTheDialogAboveTheThresholdAndTakesItsAnswer)
 {
-    SampleJob s;   // nothing stored: the default method 1 applies
-    s.setDestination(oneClippedSample(1.5), 16);
-    s.job.ClippingManagement(4);
-    EXPECT_EQ(s.job.audioBuf_2[37], 32767.0);
-    EXPECT_EQ(s.job.warning, 0);
-    EXPECT_TRUE(s.alerts.shown().empty());
-    EXPECT_EQ(s.beeper.count(), 0);
-}
+    struct Case {
+        AlertAnswer answer;
+        std::int64_t option;
+        int warning;
+        std::vector<int> remembered;  // what the preferences controller is told
+    };
+    const double peak = 32767.0 * std::pow(10.0, 2.5 / 20.0);
+    const Case cases[] = {
+        {{1, false}, 1001, kWarningClipping, {}},
+        {{0, false}, 1000, kWarningAttenuated, {}},
+        {{0, true}, 1000, kWarningAttenuated, {4}},
+        {{1, true}, 1001, kWarningClipping, {2}},
+    };
+    for (const Case& c : cases) {
+        SampleJob s;
+        RecordingSettingsController controller;
+        s.job.settings.settingsController = &controller;
+        s.defaults.setString("ClipManagement", "1");
+        s.alerts.enqueue(c.answer);
+        s.setDestination(oneClippedSample(2.5), 16);
+        s.job.ClippingManagement(4);
+        ASSERT_EQ(s.alerts.shown().size(), 1u);
+        EXPECT_EQ(s.beeper.count(), 1);
+        EXPECT_EQ(s.job.clipOption, c.option);
+        EXPECT_EQ(s.job.warning, c.warning);
+        EXPECT_NEAR(s.job.audioBuf_2[37], 32767.0, 1e-9);
+        EXPECT_NEAR(s.job.audioBuf_2[38], c.option == 1000 ? 1000.0 * 32767.0 / peak : 1000.0, 1e-9);
+        EXPECT_EQ(controller.clipManagement, c.remembered);
+    }
 
-TEST(ClippingManagement, AskShowsTheDialogAboveTheThreshold)
-{
     SampleJob s;
-    RecordingSettingsController controller;
-    s.job.settings.settingsController = &controller;
-    s.defaults.setString("ClipManagement", "1");
     s.alerts.enqueue({1, false});
     s.setDestination(oneClippedSample(2.5), 16);
     s.job.ClippingManagement(4);
-
-    ASSERT_EQ(s.alerts.shown().size(), 1u);
-    const Alert alert = s.alerts.shown()[0];
-    EXPECT_EQ(alert.style, Alert::Style::Warning);
-    EXPECT_EQ(alert.message, "Warning");
+    const Alert alert = s.alerts.shown().at(0);
     EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Attenuate", "Clamp"}));
     EXPECT_EQ(alert.suppressionTitle, "Always do this from now on");
     EXPECT_EQ(alert.informativeText,
@@ -228,45 +214,6 @@ TEST(ClippingManagement, AskShowsTheDialogAboveTheThreshold)
               "exceeds your 2.00dB threshold. You should probably choose to attenuate the entire track. However, if "
               "you wish to retain the power of the audio track, you may choose only to clamp any out-of-range "
               "samples.");
-    EXPECT_EQ(s.beeper.count(), 1);
-    EXPECT_TRUE(s.log.contains("<WARNING>  Showing clip warning dialog"));
-    EXPECT_TRUE(s.log.contains("<WARNING>  <Clamp> Clamping processed samples which clip"));
-    EXPECT_EQ(s.job.clipOption, 1001);
-    EXPECT_EQ(s.job.warning, kWarningClipping);
-    EXPECT_EQ(s.job.audioBuf_2[37], 32767.0);
-    EXPECT_TRUE(controller.clipManagement.empty());
-}
-
-TEST(ClippingManagement, DialogAnswersAndTheSuppressionBox)
-{
-    struct Case {
-        AlertAnswer answer;
-        std::int64_t option;
-        int warning;
-        double corrected;             // the clipped sample afterwards
-        std::vector<int> remembered;  // what the preferences controller is told
-    };
-    const double peak = 32767.0 * std::pow(10.0, 3.0 / 20.0);
-    const Case cases[] = {
-        {{0, false}, 1000, kWarningAttenuated, 32767.0, {}},
-        {{0, true}, 1000, kWarningAttenuated, 32767.0, {4}},
-        {{1, true}, 1001, kWarningClipping, 32767.0, {2}},
-    };
-    for (const Case& c : cases) {
-        SampleJob s;
-        RecordingSettingsController controller;
-        s.job.settings.settingsController = &controller;
-        s.alerts.enqueue(c.answer);
-        s.setDestination(oneClippedSample(3.0), 16);
-        s.job.ClippingManagement(4);
-        EXPECT_EQ(s.job.clipOption, c.option);
-        EXPECT_EQ(s.job.warning, c.warning);
-        EXPECT_NEAR(s.job.audioBuf_2[37], c.corrected, 1e-9);
-        EXPECT_NEAR(s.job.audioBuf_2[38], c.option == 1000 ? 1000.0 * 32767.0 / peak : 1000.0, 1e-9);
-        EXPECT_EQ(controller.clipManagement, c.remembered);
-        EXPECT_EQ(s.log.contains("<WARNING>  <Attenuate> Attenuating entire audio file to prevent any clipping"),
-                  c.option == 1000);
-    }
 }
 
 TEST(ClippingManagement, DialogRunsOnTheMainThreadWhileThePassWaits)
@@ -288,16 +235,19 @@ TEST(ClippingManagement, DialogRunsOnTheMainThreadWhileThePassWaits)
 
 TEST(ClippingManagement, BadStoredMethodFallsBackToAsking)
 {
-    for (const char* stored : {"3", "0", "abc", "2x", ""}) {
+    // Nothing stored asks by default; within the threshold asking clamps silently.
+    for (const char* stored : {"unset", "3", "0", "2x", ""}) {
         SampleJob s;
-        s.defaults.setString("ClipManagement", stored);
+        if (std::string(stored) != "unset")
+            s.defaults.setString("ClipManagement", stored);
         s.setDestination(oneClippedSample(1.0), 16);
         s.job.ClippingManagement(4);
-        EXPECT_TRUE(s.log.contains("<WARNING>  Unexpected value \"" + std::string(stored) +
-                                   "\" of \"ClipManagement\"; asking instead"));
-        // Asking within the threshold: clamped silently.
+        EXPECT_EQ(s.log.contains("<WARNING>  Unexpected value \"" + std::string(stored) +
+                                 "\" of \"ClipManagement\"; asking instead"),
+                  std::string(stored) != "unset");
         EXPECT_EQ(s.job.audioBuf_2[37], 32767.0);
         EXPECT_EQ(s.job.warning, 0);
+        EXPECT_TRUE(s.alerts.shown().empty());
     }
 }
 
@@ -313,8 +263,6 @@ TEST(ConvertAudioToInteger, WritesRoundedSamplesAndReleasesTheBuffers)
     EXPECT_TRUE(s.job.audioBuf_2.empty());
     EXPECT_TRUE(s.job.audioBuf_1.empty());
     EXPECT_EQ(s.job.error, 0);
-    EXPECT_TRUE(s.log.contains("<Info>  Convert audio from double precision to 16-bit integer"));
-    EXPECT_EQ(s.job.tableText(TableText::State), "Converting to 16-bit...");
 }
 
 TEST(ConvertAudioToInteger, WritesTheChosenChannelsOfASixChannelResult)
@@ -329,7 +277,6 @@ TEST(ConvertAudioToInteger, WritesTheChosenChannelsOfASixChannelResult)
     s.job.dstSampleBytes = 4;   // FLAC container
     s.job.ConvertAudioToInteger();
     EXPECT_EQ(s.job.dstAudioData, (std::vector<std::uint8_t>{4, 0, 0, 0, 5, 0, 0, 0, 104, 0, 0, 0, 105, 0, 0, 0}));
-    EXPECT_TRUE(s.log.contains("<Info>  Convert audio from double precision to 24-bit integer"));
 }
 
 TEST(ConvertAudioToInteger, KeepsAnEarlierErrorAndWritesNothing)
@@ -361,31 +308,11 @@ TEST(SampleConversion, AllocationFailureIsReportedAndLeavesNoBuffer)
     EXPECT_FALSE(s.job.allocateWorkBuffer(buffer, std::uint64_t{1} << 57));
     EXPECT_TRUE(buffer.empty());
     EXPECT_EQ(s.job.error, kErrorMemory);
-    EXPECT_EQ(s.log.lines(), std::vector<std::string>{"<ERROR> Memory allocation"});
+    EXPECT_TRUE(s.log.contains("<ERROR> Memory allocation"));
 
     std::vector<std::uint8_t> bytes;
     EXPECT_TRUE(s.job.allocateWorkBuffer(bytes, 16));
     EXPECT_EQ(bytes, std::vector<std::uint8_t>(16, 0));
-}
-
-TEST(SampleConversion, SixteenBitSourceWithoutEnhancementComesBackUnchanged)
-{
-    SampleJob s;
-    const std::vector<std::uint8_t> source{0x00, 0x80, 0xFF, 0x7F, 0xFF, 0xFF, 0x01, 0x00, 0x2E, 0xFB, 0x00, 0x00};
-    s.job.srcChannels = 2;
-    s.job.srcFrames = 3;
-    s.job.srcSampleBits = 16;
-    s.job.srcSampleBytes = 2;
-    s.job.srcEndianessData = kEndianLittle;
-    s.job.CreateSrcAudioData(source.data(), source.size());
-    s.job.ConvertAudioToDouble();
-
-    s.setDestination(s.job.audioIn, 16);
-    s.job.DitherAudio();   // Enhancement 1 "None": no dither
-    s.job.ClippingManagement(4);
-    s.job.ConvertAudioToInteger();
-    EXPECT_EQ(s.job.dstAudioData, source);
-    EXPECT_EQ(s.job.warning, 0);
 }
 
 }  // namespace

@@ -30,14 +30,11 @@ TEST(ProcessingMark, VersionTextSelectsTheLayout)
     const std::pair<std::string_view, int> cases[] = {
         {"v2.0.13         ", 1},
         {"v2.0.14         ", 2},
-        {"v2.1            ", 2},
         {"v3.0            ", 2},
-        {"v1.0.0          ", 1},
         {"V2-0-14", 2},
         {"v2.0.14b", 1},
         {"v2..0.99", 2},
         {"", 1},
-        {"v12", 2},
         {std::string_view("v2.0.14\0\0 1", 11), 2},
         {"vx.9.9", 1},
     };
@@ -46,46 +43,25 @@ TEST(ProcessingMark, VersionTextSelectsTheLayout)
     EXPECT_EQ(AudioFile::GetMetadataChunkVersion(kMarkVersionText), 2);
 }
 
-std::time_t utc(int year, int month, int day, int hour, int minute, int second)
-{
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return timegm(&t);
-}
-
 // Sets the local zone for one test.
-class ZoneScope {
-public:
+struct ZoneScope {
     explicit ZoneScope(const char* zone)
     {
-        if (const char* old = std::getenv("TZ"))
-            old_ = old;
         setenv("TZ", zone, 1);
         tzset();
     }
     ~ZoneScope()
     {
-        if (old_)
-            setenv("TZ", old_->c_str(), 1);
-        else
-            unsetenv("TZ");
+        unsetenv("TZ");
         tzset();
     }
-
-private:
-    std::optional<std::string> old_;
 };
 
 TEST(ProcessingMark, WritesTheVersionTypesAndLocalDate)
 {
     ZoneScope zone("XXX-1");   // one hour east of UTC
     JobHarness h;
-    h.clock.setWallTime(utc(2021, 3, 3, 13, 5, 9));
+    h.clock.setWallTime(1614776709);   // 2021-03-03 13:05:09 UTC
     h.job.settings.filterType_1 = EnhancementCode{1} << 11;
     h.job.settings.filterType_2 = EnhancementCode{1} << 37;
     h.job.dstEndianessValues = kEndianLittle;

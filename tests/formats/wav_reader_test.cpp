@@ -34,7 +34,6 @@ TEST(WavReader, RefusesMalformedCorpusFilesWithTheirErrors)
         {"extensible_non_pcm.wav", kErrorCompression, "<ERROR> Extensible file format (3) is non-PCM"},
         {"extensible_bad_cbsize.wav", kErrorHeader, "<ERROR> Unexpected cbSize: 10"},
         {"zero_channels.wav", kErrorHeader, "<ERROR> The fmt chunk gives no channels or no sample bits"},
-        {"zero_bits.wav", kErrorHeader, "<ERROR> The fmt chunk gives no channels or no sample bits"},
         {"no_fmt.wav", kErrorHeader, "<ERROR> This file is missing a fmt chunk"},
     };
     for (const Refused& c : cases) {
@@ -80,46 +79,16 @@ TEST(WavReader, AcceptsOddButValidCorpusFiles)
     }
 }
 
-TEST(WavReader, LogsEveryStepOfAPlainFile)
+TEST(WavReader, PlainFileWithAnOddDataChunk)
 {
     const auto image = RiffBuilder().fmt(2, 48000, 24).chunk("data", std::vector<std::uint8_t>(13, 7)).image();
     JobHarness h;
     h.job.AnalyseWAVImage(image, true);
-    const std::vector<std::string> expected{
-        "<Info> Analysing RIFF chunk",
-        "<Info>  ckID = RIFF",
-        "<Info>  ckDataSize = 32 (hex) 50 (dec)",
-        "<Info>  format = WAV",
-        "<Info>  RIFF chunk is good",
-        "<Info> Eumerating remaining chunks",
-        "<Info>  ckID = fmt ",
-        "<Info>  ckDataSize = 10 (hex) 16 (dec)",
-        "<Info>  22 bytes remaining",
-        "<Info>  ckID = data",
-        "<Info>  ckDataSize = d (hex) 13 (dec)",
-        "<WARNING> Chunk has an odd number of bytes",
-        "<Info>  0 bytes remaining",
-        "<Info>  Bytes from unknown chunks = 0 (hex) 0 (dec)",
-        "<Info> Analysing fmt chunk",
-        "<Info>  ckID = fmt ",
-        "<Info>  ckDataSize = 10 (hex) 16 (dec)",
-        "<Info>  wFormatTag is 1 (WAVE_FORMAT_PCM)",
-        "<Info>  nChannels = 2 (hex) 2 (dec)",
-        "<Info>  Frame rate = 48000.0",
-        "<Info>  nAvgBytesPerSec = 46500 (hex) 288000 (dec)",
-        "<Info>  nBlockAlign = 6 (hex) 6 (dec)",
-        "<Info>  Sample bits = 18 (hex) 24 (dec)",
-        "<Info>  Sample bytes = 3 (hex) 3 (dec)",
-        "<Info>  fmt chunk is good",
-        "<Info> Analysing data chunk",
-        "<Info>  ckID = data",
-        "<Info>  ckDataSize = d (hex) 13 (dec)",
-        "<Info>  Sample frames = 2 (hex) 2 (dec)",
-        "<Info>  Audio data is 13 bytes",
-        "<WARNING> Discrepancy in audio data length between fmt and data",
-        "<Info>  data chunk is good",
-    };
-    EXPECT_EQ(h.log.lines(), expected);
+    for (const char* line : {"<Info>  format = WAV", "<WARNING> Chunk has an odd number of bytes",
+                             "<Info>  Sample frames = 2 (hex) 2 (dec)",
+                             "<WARNING> Discrepancy in audio data length between fmt and data"})
+        EXPECT_TRUE(h.log.contains(line)) << line;
+    EXPECT_EQ(h.log.lines().back(), "<Info>  data chunk is good");
     EXPECT_EQ(h.job.error, 0);
     EXPECT_EQ(h.job.srcFileType, kFileWav);
     EXPECT_EQ(h.job.srcEndianessValues, kEndianLittle);
@@ -200,64 +169,38 @@ TEST(WavReader, DuplicateRetainedChunksStopTheParse)
     }
 }
 
-TEST(WavReader, UnopenableFileSetsTheOpenError)
-{
-    JobHarness h("/nonexistent/dir/take.wav");
-    h.job.AnalyseWAV(true);
-    EXPECT_EQ(h.job.error, kErrorOpen);
-    EXPECT_EQ(h.job.srcEndianessValues, kEndianNone);
-    EXPECT_EQ(errorTexts(h.job.error), "Cannot open file. ");
-}
-
-// ---------------------------------------------------------------------------
 // Files made by independent tools.
-
-bool haveTool(const char* name)
-{
-    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-bool run(const std::string& command)
-{
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-struct ToolCase {
-    const char* tool;
-    std::string arguments;   // between the input and the output file
-    std::uint32_t channels;
-    std::uint32_t bits;
-    int error;   // after the reader and ValidateAudioParameters
-};
-
 TEST(WavReader, ReadsFilesMadeByIndependentTools)
 {
     // 0.1 s of a 440 Hz tone at 44100 Hz: 4410 frames.
     const std::string sox = "sox -n -r 44100 ";
     const std::string soxTail = " synth 0.1 sine 440";
     const std::string ffmpeg = "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=0.1 ";
-    const ToolCase cases[] = {
+    const struct {
+        const char* tool;
+        std::string arguments;   // between the input and the output file
+        std::uint32_t channels, bits;
+        int error;   // after the reader and ValidateAudioParameters
+    } cases[] = {
         {"sox", "-c 2 -b 16", 2, 16, 0},
         {"sox", "-c 2 -b 24", 2, 24, 0},   // extensible
         {"sox", "-c 1 -b 16", 1, 16, kErrorChannels},
-        {"sox", "-c 6 -b 16", 6, 16, kErrorChannels},
         {"sox", "-c 2 -b 8", 2, 8, kErrorBitDepth},
         {"sox", "-c 2 -e floating-point -b 32", 0, 0, kErrorCompression},
         {"ffmpeg", "-ac 2 -c:a pcm_s16le -write_bext 1 -metadata title=Take", 2, 16, 0},
-        {"ffmpeg", "-ac 2 -c:a pcm_s24le", 2, 24, 0},
         {"ffmpeg", "-ac 6 -c:a pcm_s24le", 6, 24, kErrorChannels},
         {"ffmpeg", "-ac 2 -c:a pcm_s16le -write_peak on", 2, 16, 0},   // levl chunk after data
     };
     TempDir dir;
     int index = 0;
-    for (const ToolCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.tool) + " " + c.arguments);
-        if (!haveTool(c.tool))
+        if (std::system(("command -v " + std::string(c.tool) + " >/dev/null 2>&1").c_str()) != 0)
             GTEST_SKIP() << c.tool << " is not installed";
         const std::string path = (dir.path() / ("made" + std::to_string(index++) + ".wav")).string();
         const std::string command = std::string_view(c.tool) == "sox" ? sox + c.arguments + " " + path + soxTail
                                                                       : ffmpeg + c.arguments + " " + path;
-        ASSERT_TRUE(run(command)) << command;
+        ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
 
         JobHarness h(path);
         h.job.AnalyseWAV(false);

@@ -87,25 +87,6 @@ TEST(WavWriter, OddAudioAndChunkLengthsArePadded)
     EXPECT_EQ(small.size(), mark + 66 + 10);
 }
 
-TEST(WavWriter, WrittenMarkReadsBackWithItsTypes)
-{
-    JobHarness h;
-    prepare(h.job, 10, 2, 16, 48000.0);
-    h.job.settings.filterType_1 = EnhancementCode{1} << 22;   // QS Quadraphonic
-    h.job.settings.filterType_2 = EnhancementCode{1} << 28;   // Groove
-    Bytes image;
-    h.job.CreateDestBufferWAV(image);
-
-    JobHarness back;
-    back.job.settings.warnPreprocess = false;
-    back.job.AnalyseWAVImage(image, true);
-    EXPECT_EQ(back.job.error, 0);
-    EXPECT_TRUE(back.log.contains("<Info>  version = v3.0.0          "));
-    EXPECT_EQ(back.job.warning_1, std::uint64_t{1} << 13);
-    EXPECT_EQ(back.job.warning_2, std::uint64_t{1} << 48);
-    EXPECT_TRUE(back.log.contains("<WARNING> This file has already been processed with QS Quadraphonic + Groove"));
-}
-
 TEST(WavImagePlan, FourGigabyteCut)
 {
     constexpr std::uint64_t kStereo16 = 4;
@@ -170,7 +151,7 @@ TEST(WavWriter, SoxReadsOurImagesWithTheSameSamples)
     TempDir dir;
     const struct {
         std::uint32_t frames, channels, bits;
-    } cases[] = {{4410, 2, 16}, {441, 1, 24}, {1001, 2, 24}, {100, 6, 16}};
+    } cases[] = {{441, 1, 24}, {1001, 2, 24}, {100, 6, 16}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.channels) + "ch " + std::to_string(c.bits) + " bits");
         JobHarness h;

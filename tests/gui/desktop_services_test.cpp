@@ -15,13 +15,12 @@ class FakeFileManager : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
 public:
     QList<QStringList> shown;
-    QStringList startupIds;
 
 public slots:
     void ShowItems(const QStringList& uris, const QString& startupId)
     {
-        shown << uris;
-        startupIds << startupId;
+        if (startupId.isEmpty())
+            shown << uris;
     }
 };
 
@@ -75,9 +74,7 @@ private slots:
         services.revealFiles(paths);
         QTRY_COMPARE(finished.count(), 1);
         QCOMPARE(finished.at(0).at(0).toBool(), true);
-        QCOMPARE(fileManager.shown.size(), 1);
-        QCOMPARE(fileManager.shown.at(0), DesktopServices::fileUris(paths));
-        QCOMPARE(fileManager.startupIds, QStringList({QString()}));
+        QCOMPARE(fileManager.shown, QList<QStringList>({DesktopServices::fileUris(paths)}));
         QVERIFY(opened.isEmpty());
     }
 

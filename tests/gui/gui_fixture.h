@@ -3,7 +3,6 @@
 #include "gui/main_window.h"
 #include "gui/popup_items.h"
 #include "gui/qt_alert_presenter.h"
-#include "app/workspace.h"
 #include "platform/alerts.h"
 #include "platform/clock.h"
 #include "platform/defaults_store.h"
@@ -12,7 +11,7 @@
 #include "platform/platform.h"
 #include "platform/qt/qt_main_thread.h"
 #include "platform/random_source.h"
-#include "support/wav_fixtures.h"
+#include "support/queue_fixture.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -22,22 +21,6 @@
 #include <string>
 
 namespace auralune::test {
-
-// Remembers what the window asked of the desktop.
-struct WindowWorkspace final : Workspace {
-    void openFile(const std::string& path) override { opened.push_back(path); }
-    void revealFiles(const std::vector<std::string>& paths) override { revealed.push_back(paths); }
-    void openFolder(const std::string& path) override { folders.push_back(path); }
-    bool writeToPasteBoard(const std::vector<std::string>& lines) override
-    {
-        pasteBoard = lines;
-        return true;
-    }
-    std::vector<std::string> opened;
-    std::vector<std::vector<std::string>> revealed;
-    std::vector<std::string> folders;
-    std::vector<std::string> pasteBoard;
-};
 
 // The window's services as test doubles, except the main thread (the Qt
 // event loop) and the dialogs (the Qt presenter, answered by a function).
@@ -80,7 +63,7 @@ struct GuiPlatform {
     }
 
     TempDir folder;
-    WindowWorkspace workspace;
+    RecordingWorkspace workspace;
 };
 
 // Chooses an item as the user does: selects it and sends activated().

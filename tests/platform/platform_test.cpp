@@ -14,18 +14,6 @@
 namespace auralune {
 namespace {
 
-TEST(LogPrefixes, ExactPrefixesAndDetailBlank)
-{
-    CapturingLog log;
-    log.info("Analysing RIFF chunk");
-    log.info(" format = WAV");
-    log.warning("Chunk has an odd number of bytes");
-    log.error("Memory allocation");
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"<Info> Analysing RIFF chunk", "<Info>  format = WAV",
-                                                     "<WARNING> Chunk has an odd number of bytes",
-                                                     "<ERROR> Memory allocation"}));
-}
-
 TEST(FileLogTest, WritesLinesAndRotatesAtTheLimit)
 {
     const auto dir = std::filesystem::temp_directory_path() / ("auralune-log-" + std::to_string(::getpid()));
