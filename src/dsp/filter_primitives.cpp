@@ -1,25 +1,13 @@
 #include "dsp/filter_primitives.h"
 
+#include "dsp/frame2.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace auralune {
 
 namespace {
-
-// One stereo frame as a two-lane vector (SSE2 on x86-64, NEON on AArch64).
-// Each lane computes exactly what the scalar code would, so a stereo buffer
-// filtered in two lanes equals its channels filtered one at a time.
-typedef double Frame2 __attribute__((vector_size(2 * sizeof(double))));
-
-inline Frame2 loadFrame(const double* p)
-{
-    Frame2 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void storeFrame(double* p, Frame2 v) { std::memcpy(p, &v, sizeof v); }
 
 inline Frame2 swapLanes(Frame2 v) { return Frame2{v[1], v[0]}; }
 

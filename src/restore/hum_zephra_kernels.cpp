@@ -1,5 +1,7 @@
 #include "restore/hum_zephra_kernels.h"
 
+#include "dsp/frame2.h"
+
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -7,22 +9,6 @@
 namespace auralune {
 
 namespace {
-
-// Left and right of one frame as a two-lane vector. Each lane computes
-// exactly what a scalar loop over that channel would, so filtering both
-// channels side by side equals filtering them one after the other.
-typedef double Frame2 __attribute__((vector_size(2 * sizeof(double))));
-
-inline Frame2 splat(double v) { return Frame2{v, v}; }
-
-inline Frame2 loadPair(const double* p)
-{
-    Frame2 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void storePair(double* p, Frame2 v) { std::memcpy(p, &v, sizeof v); }
 
 // One pass of the whole cascade over both channels, every section inline,
 // in the frame order of D. Reads frame n at in + n × inStride and writes it
@@ -46,7 +32,7 @@ void cascadePass(const double* in, std::uint32_t inStride, double* out, std::uin
     progress.run(frames, 2, [&](std::uint64_t begin, std::uint64_t end) {
         for (std::uint64_t i = begin; i < end; ++i) {
             const std::uint64_t n = D == Direction::Forward ? i : frames - 1 - i;
-            Frame2 v = loadPair(in + n * inStride);
+            Frame2 v = loadFrame(in + n * inStride);
             for (std::size_t s = 0; s < count; ++s) {
                 const Frame2 y = b0[s] * v + b1[s] * x1[s] + b2[s] * x2[s] + d1[s] * y1[s] + d2[s] * y2[s];
                 x2[s] = x1[s];
@@ -55,7 +41,7 @@ void cascadePass(const double* in, std::uint32_t inStride, double* out, std::uin
                 y1[s] = y;
                 v = y;
             }
-            storePair(out + n * outStride, v);
+            storeFrame(out + n * outStride, v);
         }
     });
 }
@@ -107,9 +93,9 @@ void zephra(std::span<const double> in, std::span<double> out, std::uint64_t fra
     Frame2 x1{}, l1{};
     progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
         for (std::uint64_t n = begin; n < end; ++n) {
-            const Frame2 v = loadPair(x + n * 2);
+            const Frame2 v = loadFrame(x + n * 2);
             const Frame2 l = p * l1 + g * (v + x1);
-            storePair(w + n * 2, l);
+            storeFrame(w + n * 2, l);
             x1 = v;
             l1 = l;
         }
@@ -121,13 +107,13 @@ void zephra(std::span<const double> in, std::span<double> out, std::uint64_t fra
     progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
         for (std::uint64_t i = begin; i < end; ++i) {
             const std::uint64_t n = frames - 1 - i;
-            const Frame2 v = loadPair(w + n * 2);
+            const Frame2 v = loadFrame(w + n * 2);
             const Frame2 m = p * l1 + g * (v + x1);
             x1 = v;
             l1 = m;
             const double halfSide = 0.5 * (m[0] - m[1]);
-            const Frame2 source = loadPair(x + n * 2);
-            storePair(y + n * 2, source + Frame2{-halfSide, halfSide});
+            const Frame2 source = loadFrame(x + n * 2);
+            storeFrame(y + n * 2, source + Frame2{-halfSide, halfSide});
         }
     });
 }

@@ -1,5 +1,7 @@
 #include "restore/pop_click_kernels.h"
 
+#include "dsp/frame2.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -9,19 +11,6 @@
 namespace auralune {
 
 namespace {
-
-// One stereo frame as a two-lane vector; each lane computes exactly what
-// the scalar code would for its channel.
-typedef double Frame2 __attribute__((vector_size(2 * sizeof(double))));
-
-inline Frame2 loadFrame(const double* p)
-{
-    Frame2 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void storeFrame(double* p, Frame2 v) { std::memcpy(p, &v, sizeof v); }
 
 inline double ratioOfDb(double db) { return std::pow(10.0, db / 20.0); }
 
