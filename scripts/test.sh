@@ -1,11 +1,21 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs the whole test suite.
+# Installs what is missing, builds everything and runs the whole test suite:
+# the tests once under AddressSanitizer and UndefinedBehaviorSanitizer (the
+# engine, app and CLI; leaks included), a bounded fuzzing run of the WAV
+# reader, and the whole suite of the normal build (desktop tests included).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh -DAURALUNE_BUILD_TESTS=ON
 
-# A bounded fuzzing run of the WAV reader; a crash fails the suite.
+asan=${ASAN_BUILD_DIR:-build-asan}
+cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DAURALUNE_BUILD_GUI=OFF -DAURALUNE_BUILD_TESTS=ON \
+  -DCMAKE_CXX_FLAGS="-O1 -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
+  >/dev/null
+cmake --build "$asan" -j "$(nproc)"
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$asan" --output-on-failure -j "$(nproc)"
+
+# A crash found by the fuzzer fails the suite.
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
 export QT_QPA_PLATFORM=offscreen
