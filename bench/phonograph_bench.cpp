@@ -1,3 +1,4 @@
+#include "bench_platform.h"
 #include "dsp/denormals.h"
 #include "engine/audio_file.h"
 #include "platform/platform.h"
@@ -43,17 +44,7 @@ std::vector<double> record()
     return x;
 }
 
-struct BenchPlatform {
-    NullLog log;
-    MemoryDefaultsStore defaults;
-    NotificationCenter notifications;
-    RunLoopMainThread mainThread;
-    ScriptedAlertPresenter alerts;
-    CountingBeeper beeper;
-    ManualClock clock;
-    SequenceRandomSource random{{0u}};
-    Platform platform{log, defaults, notifications, mainThread, alerts, beeper, clock, random};
-};
+using bench::BenchPlatform;
 
 // "Phonograph EQ A1 (RIAA)" at stage 1. Argument 1: the phonograph
 // defaults (gain ranging, cartridge balance, disc echo removal, pop-click,

@@ -1,3 +1,4 @@
+#include "bench_platform.h"
 #include "dsp/denormals.h"
 #include "engine/audio_file.h"
 #include "platform/platform.h"
@@ -48,17 +49,7 @@ std::vector<double> needleDrop()
     return x;
 }
 
-struct BenchPlatform {
-    NullLog log;
-    MemoryDefaultsStore defaults;
-    NotificationCenter notifications;
-    RunLoopMainThread mainThread;
-    ScriptedAlertPresenter alerts;
-    CountingBeeper beeper;
-    ManualClock clock;
-    SequenceRandomSource random{{0u}};
-    Platform platform{log, defaults, notifications, mainThread, alerts, beeper, clock, random};
-};
+using bench::BenchPlatform;
 
 // Arguments: crackle mode (0 or 1), channel correlation in dB (pass 1 runs
 // below 20 dB).

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh -DAURALUNE_BUILD_TESTS=ON
+scripts/build.sh -DAURALUNE_BUILD_TESTS=ON -DAURALUNE_BUILD_BENCHMARKS=ON   # benchmarks are built, not run
 
 asan=${ASAN_BUILD_DIR:-build-asan}
 cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DAURALUNE_BUILD_GUI=OFF -DAURALUNE_BUILD_TESTS=ON \
