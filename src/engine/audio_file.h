@@ -199,6 +199,7 @@ public:
     // "<ERROR> Memory allocation", sets error bit 0x2, leaves the buffer empty
     // and returns false.
     bool allocateWorkBuffer(std::vector<double>& buffer, std::uint64_t count);
+    bool allocateWorkBuffer(std::vector<float>& buffer, std::uint64_t count);
     bool allocateWorkBuffer(std::vector<std::uint8_t>& buffer, std::uint64_t count);
     // Releases srcAudioData and every sample buffer; dstAudioData stays for
     // the writer.

@@ -141,6 +141,11 @@ bool AudioFile::allocateWorkBuffer(std::vector<double>& buffer, std::uint64_t co
     return allocateZeroed(*this, buffer, count);
 }
 
+bool AudioFile::allocateWorkBuffer(std::vector<float>& buffer, std::uint64_t count)
+{
+    return allocateZeroed(*this, buffer, count);
+}
+
 bool AudioFile::allocateWorkBuffer(std::vector<std::uint8_t>& buffer, std::uint64_t count)
 {
     return allocateZeroed(*this, buffer, count);

@@ -150,10 +150,6 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
             return;
     }
 
-    std::vector<double> work;
-    if (!allocateWorkBuffer(work, 2 * frames))
-        return;
-
     if (options.lpDistortion)
         LpDistortionCancellation(source);
 
@@ -163,10 +159,17 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
     const phonograph::Equaliser equaliser = phonograph::equaliserFor(curve, rate);
     const BiquadCoeffs rumble = rate ? phonograph::at(phonograph::kRumble, *rate) : BiquadCoeffs{};
 
-    if (options.needleScratch)
-        NeedleScratchRemoval(source, work);
-    else if (options.gradientScratch)
-        GradientNeedleScratchRemoval(source, work);
+    // The two-channel work buffer is needed only by the needle-scratch
+    // stages; equalisation works straight into the destination.
+    if (options.needleScratch || options.gradientScratch) {
+        std::vector<double> work;
+        if (!allocateWorkBuffer(work, 2 * frames))
+            return;
+        if (options.needleScratch)
+            NeedleScratchRemoval(source, work);
+        else
+            GradientNeedleScratchRemoval(source, work);
+    }
 
     if (options.zephra) {
         ZephraFilter(stage + 100);
@@ -194,9 +197,8 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
     Progress progress = phonograph::startStage(*this, label, options.rumble ? 2 * frames : frames);
     phonograph::equalise(source, destination, channels, frames, options.equalise ? &equaliser : nullptr,
                          static_cast<phonograph::Regime>(settings.phonographRegime),
-                         options.rumble ? &rumble : nullptr, work, progress);
+                         options.rumble ? &rumble : nullptr, progress);
 
-    work = {};
     if (options.hum) {
         HumRemoval(stage + 100);
         if (error != 0)

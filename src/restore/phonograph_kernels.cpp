@@ -209,34 +209,32 @@ void equaliseForward(const double* in, double* out, std::uint64_t outStride, std
 
 void equalise(std::span<const double> source, std::span<double> destination, std::uint32_t dstChannels,
               std::uint64_t frames, const Equaliser* equaliser, Regime regime, const BiquadCoeffs* rumble,
-              std::span<double> work, Progress& progress)
+              Progress& progress)
 {
-    // The forward pass writes the destination directly, or the work buffer
-    // when the backward rumble pass follows.
-    double* out = rumble != nullptr ? work.data() : destination.data();
-    const std::uint64_t outStride = rumble != nullptr ? 2 : dstChannels;
+    double* dst = destination.data();
     const Equaliser k = equaliser != nullptr ? *equaliser : Equaliser{};
     const BiquadCoeffs hp = rumble != nullptr ? *rumble : BiquadCoeffs{};
     const double* in = source.data();
     if (equaliser != nullptr && rumble != nullptr)
-        equaliseForward<true, true>(in, out, outStride, frames, k, regime, hp, progress);
+        equaliseForward<true, true>(in, dst, dstChannels, frames, k, regime, hp, progress);
     else if (equaliser != nullptr)
-        equaliseForward<true, false>(in, out, outStride, frames, k, regime, hp, progress);
+        equaliseForward<true, false>(in, dst, dstChannels, frames, k, regime, hp, progress);
     else if (rumble != nullptr)
-        equaliseForward<false, true>(in, out, outStride, frames, k, regime, hp, progress);
+        equaliseForward<false, true>(in, dst, dstChannels, frames, k, regime, hp, progress);
     else
-        equaliseForward<false, false>(in, out, outStride, frames, k, regime, hp, progress);
+        equaliseForward<false, false>(in, dst, dstChannels, frames, k, regime, hp, progress);
     if (rumble == nullptr)
         return;
 
-    double* dst = destination.data();
+    // The backward pass in place: each frame is read before it is written,
+    // and the sections keep their own copies of the frames after it.
     StereoLanes<BiquadLane> backward;
     progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
         BiquadLane hpL = backward.left, hpR = backward.right;
         for (std::uint64_t i = begin; i < end; ++i) {
             const std::uint64_t n = frames - 1 - i;
-            dst[n * dstChannels] = hpL.step(hp, out[2 * n]);
-            dst[n * dstChannels + 1] = hpR.step(hp, out[2 * n + 1]);
+            dst[n * dstChannels] = hpL.step(hp, dst[n * dstChannels]);
+            dst[n * dstChannels + 1] = hpR.step(hp, dst[n * dstChannels + 1]);
         }
         backward = {hpL, hpR};
     });

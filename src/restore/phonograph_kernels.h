@@ -67,13 +67,13 @@ enum class Regime : std::uint8_t {
 // Equalisation (when `equaliser` is given) followed by the regime, then the
 // zero-phase rumble high-pass (when `rumble` is given), from the stereo
 // `source` into channels 0 and 1 of the `dstChannels`-channel
-// `destination`; its other channels are left as they are. With the rumble
-// filter the forward pass goes to `work` (2 × frames samples) and the
-// backward pass from there to the destination. Without equalisation the
-// regime is not applied. Progress counts frames of each pass.
+// `destination`; its other channels are left as they are. The rumble
+// filter's backward pass runs in place on the destination. Without
+// equalisation the regime is not applied. Progress counts frames of each
+// pass.
 void equalise(std::span<const double> source, std::span<double> destination, std::uint32_t dstChannels,
               std::uint64_t frames, const Equaliser* equaliser, Regime regime, const BiquadCoeffs* rumble,
-              std::span<double> work, Progress& progress);
+              Progress& progress);
 
 // The RIAA recording characteristic from the stereo `source` to the stereo
 // `destination`.

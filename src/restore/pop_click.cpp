@@ -41,7 +41,8 @@ void AudioFile::PopClick_Crackle(std::vector<double>& buffer, bool popClickRemov
 
     // Released on every return: the low band of the input (crackle mode), the
     // level of every sample and the level of the side signal against it.
-    std::vector<double> lowBand, levels, sideLevels;
+    std::vector<double> lowBand;
+    std::vector<ClickLevel> levels, sideLevels;
     const std::uint64_t samples = frames * 2;
     if ((crackleRemoval && !allocateWorkBuffer(lowBand, samples)) || !allocateWorkBuffer(levels, samples) ||
         !allocateWorkBuffer(sideLevels, samples))
@@ -73,7 +74,7 @@ void AudioFile::PopClick_Crackle(std::vector<double>& buffer, bool popClickRemov
                                   over, percent);
     };
     const auto runPass = [&](const ClickThresholds& thresholds) {
-        const std::span<double> side = thresholds.useSide ? std::span<double>(sideLevels) : std::span<double>();
+        const std::span<ClickLevel> side = thresholds.useSide ? std::span<ClickLevel>(sideLevels) : std::span<ClickLevel>();
         measureClickLevels(audio, frames, lengths.windowFrames, levels, side, progress);
         for (std::uint32_t channel = 0; channel < 2; ++channel)
             platform.log.info(passLine(!thresholds.useSide, channel,

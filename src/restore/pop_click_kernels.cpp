@@ -26,14 +26,14 @@ struct RatioThresholds {
     double repair;
 };
 
-inline bool isHit(const double* levels, const double* sideLevels, std::uint64_t at, const RatioThresholds& t)
+inline bool isHit(const ClickLevel* levels, const ClickLevel* sideLevels, std::uint64_t at, const RatioThresholds& t)
 {
     return levels[at] > t.level && (!t.useSide || sideLevels[at] > t.side);
 }
 
 template <bool Side>
-void measureLevels(const double* x, std::uint64_t frames, std::uint64_t windowFrames, double* levels,
-                   double* sideLevels, Progress& progress)
+void measureLevels(const double* x, std::uint64_t frames, std::uint64_t windowFrames, ClickLevel* levels,
+                   ClickLevel* sideLevels, Progress& progress)
 {
     Frame2 sum{};
     for (std::uint64_t j = 0; j < std::min(windowFrames, frames); ++j) {
@@ -56,12 +56,12 @@ void measureLevels(const double* x, std::uint64_t frames, std::uint64_t windowFr
             const double rms0 = std::sqrt(meanSquare[0]);
             const double rms1 = std::sqrt(meanSquare[1]);
             const Frame2 v = loadFrame(x + 2 * i);
-            levels[2 * i] = std::fabs(v[0]) / rms0;
-            levels[2 * i + 1] = std::fabs(v[1]) / rms1;
+            levels[2 * i] = static_cast<ClickLevel>(std::fabs(v[0]) / rms0);
+            levels[2 * i + 1] = static_cast<ClickLevel>(std::fabs(v[1]) / rms1);
             if constexpr (Side) {
                 const double side = std::fabs((v[0] - v[1]) * 0.5);
-                sideLevels[2 * i] = side / rms0;
-                sideLevels[2 * i + 1] = side / rms1;
+                sideLevels[2 * i] = static_cast<ClickLevel>(side / rms0);
+                sideLevels[2 * i + 1] = static_cast<ClickLevel>(side / rms1);
             }
         }
     });
@@ -69,7 +69,7 @@ void measureLevels(const double* x, std::uint64_t frames, std::uint64_t windowFr
 
 // Scales every sample of frames [from, to] of one channel standing above
 // the local RMS to `repairRatio` times that RMS.
-void repairRange(double* x, const double* levels, std::uint64_t from, std::uint64_t to, double repairRatio)
+void repairRange(double* x, const ClickLevel* levels, std::uint64_t from, std::uint64_t to, double repairRatio)
 {
     for (std::uint64_t k = from; k <= to; ++k) {
         const double level = levels[2 * k];
@@ -111,7 +111,7 @@ ClickLengths clickLengths(double frameRate)
 }
 
 void measureClickLevels(std::span<const double> samples, std::uint64_t frames, std::uint64_t windowFrames,
-                        std::span<double> levels, std::span<double> sideLevels, Progress& progress)
+                        std::span<ClickLevel> levels, std::span<ClickLevel> sideLevels, Progress& progress)
 {
     if (frames == 0 || windowFrames == 0)
         return;
@@ -121,11 +121,11 @@ void measureClickLevels(std::span<const double> samples, std::uint64_t frames, s
         measureLevels<true>(samples.data(), frames, windowFrames, levels.data(), sideLevels.data(), progress);
 }
 
-std::uint64_t countClickHits(std::span<const double> levels, std::span<const double> sideLevels,
+std::uint64_t countClickHits(std::span<const ClickLevel> levels, std::span<const ClickLevel> sideLevels,
                              std::uint64_t frames, std::uint32_t channel, const ClickThresholds& thresholds)
 {
-    const double* level = levels.data() + channel;
-    const double* side = thresholds.useSide ? sideLevels.data() + channel : nullptr;
+    const ClickLevel* level = levels.data() + channel;
+    const ClickLevel* side = thresholds.useSide ? sideLevels.data() + channel : nullptr;
     const RatioThresholds ratios(thresholds);
     std::uint64_t count = 0;
     for (std::uint64_t i = 0; i < frames; ++i)
@@ -133,15 +133,15 @@ std::uint64_t countClickHits(std::span<const double> levels, std::span<const dou
     return count;
 }
 
-std::uint64_t repairClicks(std::span<double> samples, std::span<const double> levels,
-                           std::span<const double> sideLevels, std::uint64_t frames, std::uint32_t channel,
+std::uint64_t repairClicks(std::span<double> samples, std::span<const ClickLevel> levels,
+                           std::span<const ClickLevel> sideLevels, std::uint64_t frames, std::uint32_t channel,
                            const ClickLengths& lengths, const ClickThresholds& thresholds, Progress& progress)
 {
     if (frames == 0)
         return 0;
     double* x = samples.data() + channel;
-    const double* level = levels.data() + channel;
-    const double* side = thresholds.useSide ? sideLevels.data() + channel : nullptr;
+    const ClickLevel* level = levels.data() + channel;
+    const ClickLevel* side = thresholds.useSide ? sideLevels.data() + channel : nullptr;
     const std::uint64_t margin = lengths.marginFrames;
     const RatioThresholds ratios(thresholds);
 

@@ -35,8 +35,11 @@ ClickLengths clickLengths(double frameRate);
 // against each channel's RMS as well. Silence (RMS 0) gives undefined
 // levels, which never pass a threshold. Progress counts three
 // units per frame.
+// Levels are kept in single precision: they only decide hits and scale the
+// repaired samples, and halving them keeps a long side's chain smaller.
+using ClickLevel = float;
 void measureClickLevels(std::span<const double> samples, std::uint64_t frames, std::uint64_t windowFrames,
-                        std::span<double> levels, std::span<double> sideLevels, Progress& progress);
+                        std::span<ClickLevel> levels, std::span<ClickLevel> sideLevels, Progress& progress);
 
 // What makes a frame of one channel a hit and how far a repair pulls it
 // down. With `useSide` the side level must pass its threshold too.
@@ -53,7 +56,7 @@ inline constexpr ClickThresholds kChannelPass{16.0, 0.0, false, -14.0};
 inline constexpr ClickThresholds kSidePass{14.0, 9.0, true, -16.0};
 
 // Frames of `channel` (0 or 1) that are hits.
-std::uint64_t countClickHits(std::span<const double> levels, std::span<const double> sideLevels,
+std::uint64_t countClickHits(std::span<const ClickLevel> levels, std::span<const ClickLevel> sideLevels,
                              std::uint64_t frames, std::uint32_t channel, const ClickThresholds& thresholds);
 
 // Finds the runs of hits of one channel and repairs them in `samples`. A
@@ -65,8 +68,8 @@ std::uint64_t countClickHits(std::span<const double> levels, std::span<const dou
 // below it, keeping its sign. `levels` are those measured before any
 // repair. Progress counts one unit per frame. Returns the number of repair
 // ranges.
-std::uint64_t repairClicks(std::span<double> samples, std::span<const double> levels,
-                           std::span<const double> sideLevels, std::uint64_t frames, std::uint32_t channel,
+std::uint64_t repairClicks(std::span<double> samples, std::span<const ClickLevel> levels,
+                           std::span<const ClickLevel> sideLevels, std::uint64_t frames, std::uint32_t channel,
                            const ClickLengths& lengths, const ClickThresholds& thresholds, Progress& progress);
 
 // The crackle band split at 2 kHz: complementary second-order low- and

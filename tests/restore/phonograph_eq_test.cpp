@@ -239,9 +239,9 @@ TEST(PhonographEQ, ChainRunsItsStagesInOrder)
         const double factor = 0.25 * (30 - 2.0) * 0.03;
         if (!lpAfterEq)
             phonograph::lpDistortionCancel(x, frames, factor, fullScale, progress);
-        std::vector<double> y(2 * frames), work(2 * frames);
+        std::vector<double> y(2 * frames);
         const phonograph::Equaliser eq = phonograph::equaliserFor(kRiaaCode, phonograph::Rate::Hz44100);
-        phonograph::equalise(x, y, 2, frames, &eq, phonograph::Regime::Stereo, nullptr, work, progress);
+        phonograph::equalise(x, y, 2, frames, &eq, phonograph::Regime::Stereo, nullptr, progress);
         if (lpAfterEq)
             phonograph::lpDistortionCancel(y, frames, factor, fullScale, progress);
         return y;
