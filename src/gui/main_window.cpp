@@ -222,7 +222,8 @@ void MainWindow::buildControls()
     model_ = new QueueTableModel(*controller_);
     model_->setPalette(tableView_->palette());
     tableView_->setModel(model_);
-    tableView_->setItemDelegateForColumn(QueueTableModel::Progress, new ProgressDelegate(tableView_));
+    tableView_->setItemDelegateForColumn(QueueTableModel::column(TableText::Progress),
+                                         new ProgressDelegate(tableView_));
     tableView_->setSelectionBehavior(QAbstractItemView::SelectRows);
     tableView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -472,14 +473,13 @@ void MainWindow::restoreWindowState()
         resize(1100, 640);
     QHeaderView* header = tableView_->horizontalHeader();
     if (!header->restoreState(settings.value("columns").toByteArray())) {
-        const std::pair<int, int> widths[] = {
-            {QueueTableModel::SourceName, 220}, {QueueTableModel::FileType, 110}, {QueueTableModel::State, 230},
-            {QueueTableModel::Progress, 110},   {QueueTableModel::Duration, 70},  {QueueTableModel::FrameRate, 70},
-            {QueueTableModel::Channels, 70},    {QueueTableModel::SampleSizeBits, 50},
-            {QueueTableModel::Filter, 160},
+        const std::pair<TableText, int> widths[] = {
+            {TableText::SourceName, 220}, {TableText::FileType, 110},     {TableText::State, 230},
+            {TableText::Progress, 110},   {TableText::Duration, 70},      {TableText::FrameRate, 70},
+            {TableText::Channels, 70},    {TableText::SampleSizeBits, 50}, {TableText::Filter, 160},
         };
-        for (const auto& [column, width] : widths)
-            header->resizeSection(column, width);
+        for (const auto& [text, width] : widths)
+            header->resizeSection(QueueTableModel::column(text), width);
     }
 }
 

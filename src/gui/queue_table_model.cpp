@@ -53,9 +53,9 @@ QVariant QueueTableModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return QString::fromStdString(job.tableText(static_cast<TableText>(index.column())));
     case Qt::ToolTipRole:
-        if (index.column() == SourceName)
+        if (index.column() == column(TableText::SourceName))
             return QString::fromStdString(job.inputFile);
-        if (index.column() == DestinationName || index.column() == State)
+        if (index.column() == column(TableText::DestinationName) || index.column() == column(TableText::State))
             return QString::fromStdString(job.tableText(static_cast<TableText>(index.column())));
         return {};
     case Qt::ForegroundRole: {

@@ -13,19 +13,9 @@ namespace auralune {
 class QueueTableModel final : public QAbstractTableModel, public QueueObserver {
     Q_OBJECT
 public:
-    enum Column {
-        SourceName,
-        FileType,
-        State,
-        Progress,
-        Duration,
-        FrameRate,
-        Channels,
-        SampleSizeBits,
-        Filter,
-        DestinationName,
-        ColumnCount
-    };
+    // One column per job table text, in the order of TableText.
+    static constexpr int ColumnCount = kTableTextCount;
+    static constexpr int column(TableText text) { return static_cast<int>(text); }
     enum Role {
         ProgressRole = Qt::UserRole + 1,   // int 0-100, or -1 when no progress is shown
         JobStateRole,                      // the job's state (1-9)

@@ -90,9 +90,9 @@ private slots:
         QCOMPARE(window->tableModel()->rowCount(), 3);
         QVERIFY(!window->tableView()->dropPrompt()->isVisibleTo(window.get()));
         QTRY_VERIFY(allAnalysed(*window));
-        QCOMPARE(cell(*window, 0, QueueTableModel::SourceName), QString("a"));
-        QCOMPARE(cell(*window, 2, QueueTableModel::SourceName), QString("a"));
-        QCOMPARE(window->tableModel()->index(1, QueueTableModel::SourceName).data(Qt::ToolTipRole).toString(),
+        QCOMPARE(cell(*window, 0, QueueTableModel::column(TableText::SourceName)), QString("a"));
+        QCOMPARE(cell(*window, 2, QueueTableModel::column(TableText::SourceName)), QString("a"));
+        QCOMPARE(window->tableModel()->index(1, QueueTableModel::column(TableText::SourceName)).data(Qt::ToolTipRole).toString(),
                  QString::fromStdString(b));
     }
 
@@ -108,8 +108,8 @@ private slots:
         writeFile(album / "cover.jpg", {0});
         QVERIFY(drop(*window, {album.string()}));
         QCOMPARE(window->tableModel()->rowCount(), 2);
-        QCOMPARE(cell(*window, 0, QueueTableModel::SourceName), QString("01 one"));
-        QCOMPARE(cell(*window, 1, QueueTableModel::SourceName), QString("02 two"));
+        QCOMPARE(cell(*window, 0, QueueTableModel::column(TableText::SourceName)), QString("01 one"));
+        QCOMPARE(cell(*window, 1, QueueTableModel::column(TableText::SourceName)), QString("02 two"));
         QCOMPARE(p.beeper.count(), 0);
         QTRY_VERIFY(allAnalysed(*window));   // no pass may outlive the window
     }
@@ -186,7 +186,7 @@ private slots:
         QTRY_VERIFY(allAnalysed(*window));
         AudioFile& job = window->controller().job(0);
         QueueTableModel* model = window->tableModel();
-        const QModelIndex name = model->index(0, QueueTableModel::SourceName);
+        const QModelIndex name = model->index(0, QueueTableModel::column(TableText::SourceName));
         QVERIFY(!name.data(Qt::ForegroundRole).isValid());
 
         const auto hueOf = [&] { return name.data(Qt::ForegroundRole).value<QColor>().hslHue(); };
@@ -195,9 +195,9 @@ private slots:
         job.error = 2;
         QCOMPARE(hueOf(), 0);
 
-        QCOMPARE(model->index(0, QueueTableModel::Progress).data(QueueTableModel::ProgressRole).toInt(), -1);
+        QCOMPARE(model->index(0, QueueTableModel::column(TableText::Progress)).data(QueueTableModel::ProgressRole).toInt(), -1);
         job.setTableText(TableText::Progress, "45%");
-        QCOMPARE(model->index(0, QueueTableModel::Progress).data(QueueTableModel::ProgressRole).toInt(), 45);
+        QCOMPARE(model->index(0, QueueTableModel::column(TableText::Progress)).data(QueueTableModel::ProgressRole).toInt(), 45);
         window->resize(1000, 500);
         QVERIFY(!window->grab().isNull());   // the progress bar paints
 
