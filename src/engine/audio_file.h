@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -167,6 +168,53 @@ public:
     // "None" and "Hi-Res": a copy of the stage's input.
     void StereoCorrectionNone(std::uint32_t enhancement);
 
+    // What enhancement stage 1 or 2 reads and writes, and its type. Every
+    // routine takes its buffers from here; a routine of the phonograph chain
+    // that works in place uses `in` or `out` for both.
+    struct StageIo {
+        std::vector<double>& in;
+        std::vector<double>& out;
+        std::uint32_t inChannels;
+        std::uint32_t outChannels;
+        EnhancementCode code;
+    };
+    // Stage 1: audioBuf_0 (srcChannels) into audioBuf_1 (dstChannels_1);
+    // stage 2: audioBuf_1 (dstChannels_1) into audioBuf_2 (dstChannels_2).
+    // Another stage number raises the assertion failure naming `method`.
+    StageIo stageIo(std::uint32_t stage, std::string_view method);
+    // Raises the assertion failure when a buffer of `io` holds fewer than
+    // dstFrames frames of its channels; call it once the channels are checked.
+    void requireStageFrames(const StageIo& io, std::string_view method) const;
+
+    // =======================================================================
+    // Stereo, surround and matrix enhancements
+    // =======================================================================
+
+    // Each takes the enhancement stage (1 or 2) and works on stageIo(stage).
+    void Kestralin(std::uint32_t stage);
+    void KestralinTSym(std::uint32_t stage);
+    void Quillmere(std::uint32_t stage);
+    void QuillmereReverb(std::uint32_t stage);
+    void Rivelle(std::uint32_t stage);
+    void Hilbert(std::uint32_t stage);
+    void LumoraSurround(std::uint32_t stage);
+
+    // =======================================================================
+    // CD-4 demodulation
+    // =======================================================================
+
+    void CD4_Quadraphonic_1_InputSubFM(std::uint32_t stage);
+    void CD4_Quadraphonic_2_LevelCompOutput(std::uint32_t stage);
+
+    // =======================================================================
+    // Tape EQ, noise reduction and unlimiting
+    // =======================================================================
+
+    void TapeEQ(std::uint32_t stage);
+    void CassetteNoiseReduction(std::uint32_t stage);
+    void Cat22NoiseReduction(std::uint32_t stage);
+    void Unlimiting(std::uint32_t stage);
+
     // =======================================================================
     // Sample conversion, clipping management and dither
     // =======================================================================
@@ -297,6 +345,8 @@ public:
     void ZephraFilter(std::uint32_t stage);
     // Plays a record cut at another speed at its true speed (capture speeds 3-6).
     void WindUpSpeedChange();
+    // The stylus and surface model.
+    void Groove24(std::uint32_t stage);
 
     // =======================================================================
     // Fields

@@ -64,16 +64,29 @@ void AudioFile::StereoEnhancement(std::uint32_t enhancement)
         (this->*routineEntry(route->routines[i]).run)(enhancement);
 }
 
+AudioFile::StageIo AudioFile::stageIo(std::uint32_t stage, std::string_view method)
+{
+    if (stage != 1 && stage != 2)
+        unexpectedEnhancementNumber(method);
+    return stage == 1 ? StageIo{audioBuf_0, audioBuf_1, srcChannels, dstChannels_1, settings.filterType_1}
+                      : StageIo{audioBuf_1, audioBuf_2, dstChannels_1, dstChannels_2, settings.filterType_2};
+}
+
+void AudioFile::requireStageFrames(const StageIo& io, std::string_view method) const
+{
+    // A smaller buffer is a fault of the pass that sized it; no routine may
+    // write past it.
+    const std::uint64_t frames = dstFrames;
+    if (io.in.size() < frames * io.inChannels || io.out.size() < frames * io.outChannels)
+        raiseAssertion("Buffer too small for its frames in %s", method);
+}
+
 void AudioFile::StereoCorrectionNone(std::uint32_t enhancement)
 {
     constexpr std::string_view method = "-[AudioFile StereoCorrectionNone:]";
-    if (enhancement != 1 && enhancement != 2)
-        unexpectedEnhancementNumber(method);
-    const bool first = enhancement == 1;
-    const EnhancementCode code = first ? settings.filterType_1 : settings.filterType_2;
-    const std::vector<double>& in = first ? audioBuf_0 : audioBuf_1;
-    std::vector<double>& out = first ? audioBuf_1 : audioBuf_2;
-    const std::uint32_t channels = first ? dstChannels_1 : dstChannels_2;
+    const StageIo io = stageIo(enhancement, method);
+    const EnhancementCode code = io.code;
+    const std::uint32_t channels = io.outChannels;
 
     if (code == kEnhancementNone) {
         platform.log.info(" None");
@@ -85,9 +98,10 @@ void AudioFile::StereoCorrectionNone(std::uint32_t enhancement)
         unknownEnhancementType(code, method);
     }
 
+    requireStageFrames(io, method);
     updateProgressTableText(0);
     const std::uint64_t samples = std::uint64_t{dstFrames} * channels;
-    CopyBuffer(in, out, dstFrames, channels, Progress::stepFor(samples), 0);
+    CopyBuffer(io.in, io.out, dstFrames, channels, Progress::stepFor(samples), 0);
     error = 0;
 }
 

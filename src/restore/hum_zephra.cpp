@@ -22,7 +22,8 @@ constexpr std::string_view kZephraMethod = "-[AudioFile ZephraFilter:]";
 // the phonograph chain sends its own stage + 100 to work in place.
 constexpr std::uint32_t kChainStageOffset = 100;
 
-// What one call works on, resolved from its stage code.
+// What one call works on: the stage's own buffers for 1 and 2, or one of
+// them in place for 101 and 102.
 struct StageBuffers {
     const std::vector<double>* in = nullptr;
     std::vector<double>* out = nullptr;
@@ -30,6 +31,19 @@ struct StageBuffers {
     std::uint32_t outChannels = 0;
     EnhancementCode code = 0;
 };
+
+enum class InPlace { StageInput, StageOutput };
+
+StageBuffers resolve(AudioFile& job, std::uint32_t stage, InPlace inPlace, std::string_view method)
+{
+    const bool chain = stage > kChainStageOffset;
+    const AudioFile::StageIo io = job.stageIo(chain ? stage - kChainStageOffset : stage, method);
+    if (!chain)
+        return {&io.in, &io.out, io.inChannels, io.outChannels, io.code};
+    if (inPlace == InPlace::StageInput)
+        return {&io.in, &io.in, io.inChannels, io.inChannels, io.code};
+    return {&io.out, &io.out, io.outChannels, io.outChannels, io.code};
+}
 
 [[noreturn]] void unknownEnhancementType(EnhancementCode code, std::string_view method)
 {
@@ -76,23 +90,8 @@ std::size_t rateRow(double rate, std::string_view method)
 
 void AudioFile::HumRemoval(std::uint32_t stage)
 {
-    StageBuffers b;
-    switch (stage) {
-    case 1:
-        b = {&audioBuf_0, &audioBuf_1, srcChannels, dstChannels_1, settings.filterType_1};
-        break;
-    case 2:
-        b = {&audioBuf_1, &audioBuf_2, dstChannels_1, dstChannels_2, settings.filterType_2};
-        break;
-    case 101:
-        b = {&audioBuf_1, &audioBuf_1, dstChannels_1, dstChannels_1, settings.filterType_1};
-        break;
-    case 102:
-        b = {&audioBuf_2, &audioBuf_2, dstChannels_2, dstChannels_2, settings.filterType_2};
-        break;
-    default:
-        raiseAssertion("Unexpected enhancement number in %s", kHumMethod);
-    }
+    // In the chain, hum removal follows equalisation: it works on the stage's output.
+    StageBuffers b = resolve(*this, stage, InPlace::StageOutput, kHumMethod);
     b.code = checkedCode(stage, b.code, kHumMethod);
 
     bool bassCompensation = false;
@@ -128,23 +127,8 @@ void AudioFile::HumRemoval(std::uint32_t stage)
 
 void AudioFile::ZephraFilter(std::uint32_t stage)
 {
-    StageBuffers b;
-    switch (stage) {
-    case 1:
-        b = {&audioBuf_0, &audioBuf_1, srcChannels, dstChannels_1, settings.filterType_1};
-        break;
-    case 2:
-        b = {&audioBuf_1, &audioBuf_2, dstChannels_1, dstChannels_2, settings.filterType_2};
-        break;
-    case 101:
-        b = {&audioBuf_0, &audioBuf_0, srcChannels, srcChannels, settings.filterType_1};
-        break;
-    case 102:
-        b = {&audioBuf_1, &audioBuf_1, dstChannels_1, dstChannels_1, settings.filterType_2};
-        break;
-    default:
-        raiseAssertion("Unexpected enhancement number in %s", kZephraMethod);
-    }
+    // In the chain, Zephra precedes equalisation: it works on the stage's input.
+    StageBuffers b = resolve(*this, stage, InPlace::StageInput, kZephraMethod);
     b.code = checkedCode(stage, b.code, kZephraMethod);
     if (stage < kChainStageOffset && b.code != kZephra)
         unknownEnhancementType(b.code, kZephraMethod);

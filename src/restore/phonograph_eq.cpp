@@ -111,13 +111,11 @@ void requireFrames(const std::vector<double>& buffer, std::uint64_t frames, std:
 void AudioFile::PhonographEQ(std::uint32_t stage)
 {
     // Validation.
-    if (stage != 1 && stage != 2)
-        raiseAssertion("Unexpected enhancement number in %s", kPhonographEQ);
-    const bool first = stage == 1;
-    const EnhancementCode code = first ? settings.filterType_1 : settings.filterType_2;
-    std::vector<double>& sourceBuffer = first ? audioBuf_0 : audioBuf_1;
-    std::vector<double>& destination = first ? audioBuf_1 : audioBuf_2;
-    const std::uint32_t channels = first ? dstChannels_1 : dstChannels_2;
+    const StageIo io = stageIo(stage, kPhonographEQ);
+    const EnhancementCode code = io.code;
+    std::vector<double>& sourceBuffer = io.in;
+    std::vector<double>& destination = io.out;
+    const std::uint32_t channels = io.outChannels;
     const std::optional<ChainGroup> group = chainGroupOf(code);
     if (!group)
         raiseAssertion("Filter type is unknown in %s", kPhonographEQ);
@@ -256,19 +254,15 @@ void AudioFile::LpDistortionCancellation(std::span<double> source)
 
 void AudioFile::PhonographAntiEQ(std::uint32_t stage)
 {
-    if (stage != 1 && stage != 2)
-        raiseAssertion("Unexpected enhancement number in %s", kPhonographAntiEQ);
-    const bool first = stage == 1;
-    const EnhancementCode code = first ? settings.filterType_1 : settings.filterType_2;
-    const std::vector<double>& source = first ? audioBuf_0 : audioBuf_1;
-    std::vector<double>& destination = first ? audioBuf_1 : audioBuf_2;
-    const std::uint32_t channels = first ? dstChannels_1 : dstChannels_2;
+    const StageIo io = stageIo(stage, kPhonographAntiEQ);
+    const EnhancementCode code = io.code;
+    const std::vector<double>& source = io.in;
+    std::vector<double>& destination = io.out;
+    const std::uint32_t channels = io.outChannels;
     if (code != kAntiRiaa)
         raiseAssertion("Filter type is unknown in %s", kPhonographAntiEQ);
     if (channels != 2)
         raiseAssertion("The number of channels must be 2 in %s", kPhonographAntiEQ);
-    requireFrames(source, dstFrames, 2, kPhonographAntiEQ);
-    requireFrames(destination, dstFrames, 2, kPhonographAntiEQ);
 
     const std::string name(findEnhancement(code)->displayName);
     platform.log.info(" " + name);
