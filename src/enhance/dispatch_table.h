@@ -49,8 +49,8 @@ struct RoutineEntry {
 // use it become available when every routine of their row is present.
 inline constexpr std::array<RoutineEntry, kRoutineCount> kRoutines{{
     {Routine::StereoCorrectionNone, "StereoCorrectionNone", &AudioFile::StereoCorrectionNone},
-    {Routine::Kestralin, "Kestralin", nullptr},
-    {Routine::KestralinTSym, "KestralinTSym", nullptr},
+    {Routine::Kestralin, "Kestralin", &AudioFile::Kestralin},
+    {Routine::KestralinTSym, "KestralinTSym", &AudioFile::KestralinTSym},
     {Routine::Rivelle, "Rivelle", nullptr},
     {Routine::Quillmere, "Quillmere", nullptr},
     {Routine::QuillmereReverb, "QuillmereReverb", nullptr},
