@@ -62,9 +62,9 @@ inline constexpr std::array<RoutineEntry, kRoutineCount> kRoutines{{
     {Routine::HumRemoval, "HumRemoval", &AudioFile::HumRemoval},
     {Routine::ZephraFilter, "ZephraFilter", &AudioFile::ZephraFilter},
     {Routine::TapeEQ, "TapeEQ", nullptr},
-    {Routine::CassetteNoiseReduction, "CassetteNoiseReduction", nullptr},
-    {Routine::Cat22NoiseReduction, "Cat22NoiseReduction", nullptr},
-    {Routine::Unlimiting, "Unlimiting", nullptr},
+    {Routine::CassetteNoiseReduction, "CassetteNoiseReduction", &AudioFile::CassetteNoiseReduction},
+    {Routine::Cat22NoiseReduction, "Cat22NoiseReduction", &AudioFile::Cat22NoiseReduction},
+    {Routine::Unlimiting, "Unlimiting", &AudioFile::Unlimiting},
     {Routine::CD4_Quadraphonic_1_InputSubFM, "CD4_Quadraphonic_1_InputSubFM", nullptr},
     {Routine::CD4_Quadraphonic_2_LevelCompOutput, "CD4_Quadraphonic_2_LevelCompOutput", nullptr},
 }};
