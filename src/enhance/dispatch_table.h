@@ -61,7 +61,7 @@ inline constexpr std::array<RoutineEntry, kRoutineCount> kRoutines{{
     {Routine::Groove24, "Groove24", nullptr},
     {Routine::HumRemoval, "HumRemoval", &AudioFile::HumRemoval},
     {Routine::ZephraFilter, "ZephraFilter", &AudioFile::ZephraFilter},
-    {Routine::TapeEQ, "TapeEQ", nullptr},
+    {Routine::TapeEQ, "TapeEQ", &AudioFile::TapeEQ},
     {Routine::CassetteNoiseReduction, "CassetteNoiseReduction", &AudioFile::CassetteNoiseReduction},
     {Routine::Cat22NoiseReduction, "Cat22NoiseReduction", &AudioFile::Cat22NoiseReduction},
     {Routine::Unlimiting, "Unlimiting", &AudioFile::Unlimiting},

@@ -71,9 +71,15 @@ inline std::vector<double> channelOf(const std::vector<double>& v, std::uint32_t
 inline std::complex<double> responseAt(const std::vector<double>& h, double hz, double rate, std::size_t origin = 0)
 {
     const double w = 2 * std::numbers::pi * hz / rate;
-    std::complex<double> sum = 0;
-    for (std::size_t n = 0; n < h.size(); ++n)
-        sum += h[n] * std::polar(1.0, -w * (static_cast<double>(n) - static_cast<double>(origin)));
+    // A rotating phasor, renewed every 1024 samples to keep rounding away.
+    const std::complex<double> step = std::polar(1.0, -w);
+    std::complex<double> sum = 0, phasor;
+    for (std::size_t n = 0; n < h.size(); ++n) {
+        if (n % 1024 == 0)
+            phasor = std::polar(1.0, -w * (static_cast<double>(n) - static_cast<double>(origin)));
+        sum += h[n] * phasor;
+        phasor *= step;
+    }
     return sum;
 }
 
