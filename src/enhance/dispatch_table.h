@@ -58,7 +58,7 @@ inline constexpr std::array<RoutineEntry, kRoutineCount> kRoutines{{
     {Routine::Hilbert, "Hilbert", nullptr},
     {Routine::PhonographEQ, "PhonographEQ", &AudioFile::PhonographEQ},
     {Routine::PhonographAntiEQ, "PhonographAntiEQ", &AudioFile::PhonographAntiEQ},
-    {Routine::Groove24, "Groove24", nullptr},
+    {Routine::Groove24, "Groove24", &AudioFile::Groove24},
     {Routine::HumRemoval, "HumRemoval", &AudioFile::HumRemoval},
     {Routine::ZephraFilter, "ZephraFilter", &AudioFile::ZephraFilter},
     {Routine::TapeEQ, "TapeEQ", &AudioFile::TapeEQ},

@@ -14,7 +14,8 @@ namespace auralune::test {
 // writes a zeroed audioBuf_1 of `outChannels` per frame, at `rate`.
 struct StageJob : SampleJob {
     StageJob(EnhancementCode code, double rate, std::vector<double> input, std::uint32_t outChannels = 2,
-             std::uint32_t bits = 24)
+             std::uint32_t bits = 24, std::vector<std::uint32_t> randomValues = {0x80000000u})
+        : SampleJob(std::move(randomValues))
     {
         job.settings.filterType_1 = code;
         job.settings.filterType_2 = kEnhancementNone;
