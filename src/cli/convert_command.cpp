@@ -411,7 +411,7 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
         ->allow_extra_args(false);
     command->add_flag("--metrics", request->metrics, "Print the metrics report of the converted files");
     command->add_flag("--repeatable", request->repeatable,
-                      "Seed the dither noise from each file's name, so runs give identical files");
+                      "Seed the dither and groove noise from each file's name, so runs give identical files");
     command->callback([&context, request] { context.exitCode = convert(context, *request); });
 }
 
