@@ -22,6 +22,22 @@ struct BiquadCoeffs {
     double b0 = 0, b1 = 0, b2 = 0, d1 = 0, d2 = 0;
 };
 
+// One channel's state of a second-order section (the last two inputs and
+// outputs), for loops that run several sections per sample.
+struct BiquadLane {
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+
+    double step(const BiquadCoeffs& k, double x)
+    {
+        const double y = k.b0 * x + k.b1 * x1 + k.b2 * x2 + k.d1 * y1 + k.d2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
+
 // Frame order of a recursive pass. A forward pass followed by a reverse
 // pass over its output is zero-phase.
 enum class Direction : std::uint8_t { Forward, Reverse };

@@ -1,6 +1,5 @@
 #include "enhance/kestralin_coefficients.h"
 
-#include <algorithm>
 #include <string>
 
 namespace auralune {
@@ -12,9 +11,8 @@ constexpr std::string_view kTSymMethod = "-[AudioFile KestralinTSym:]";
 
 const KestralinVariant& kestralinVariant(EnhancementCode code)
 {
-    const auto* found = std::find_if(kKestralinVariants.begin(), kKestralinVariants.end(),
-                                     [code](const KestralinVariant& v) { return v.code == code; });
-    if (found == kKestralinVariants.end())
+    const KestralinVariant* found = findVariant(kKestralinVariants, code);
+    if (found == nullptr)
         raiseUnknownEnhancementType(code, kKestralinMethod);
     return *found;
 }
@@ -55,9 +53,7 @@ void AudioFile::KestralinTSym(std::uint32_t stage)
 
     platform.log.info(" KESTRALIN T-Sym");
     setTableText(TableText::State, "KESTRALIN T-Sym...");
-    requireStageChannels(io.outChannels, 2, kTSymMethod);
-    requireStageChannels(io.inChannels, 2, kTSymMethod);
-    requireStageFrames(io, kTSymMethod);
+    requireStereoStage(*this, io, kTSymMethod);
     const std::uint64_t interval = Progress::stepFor(std::uint64_t{dstFrames} * 3);
     updateProgressTableText(0);
     // Forward, then backward over the result: the phase cancels and the

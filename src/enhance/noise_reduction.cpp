@@ -60,11 +60,9 @@ void AudioFile::Cat22NoiseReduction(std::uint32_t stage)
     const StageIo io = stageIo(stage, kCat22Method);
     if (io.code != kCat22)
         raiseAssertion("Filter type is unknown in %s", kCat22Method);
-    requireStageChannels(io.outChannels, 2, kCat22Method);
-    requireStageChannels(io.inChannels, 2, kCat22Method);
+    requireStereoStage(*this, io, kCat22Method);
     platform.log.info(" Cat 22 Noise Reduction");
     setTableText(TableText::State, "Cat 22 Noise Reduction...");
-    requireStageFrames(io, kCat22Method);
     const std::optional<std::size_t> row = stageRateRowOrFail(*this, kCat22Method);
     if (!row)
         return;

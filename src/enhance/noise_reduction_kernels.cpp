@@ -8,20 +8,22 @@ namespace auralune {
 
 namespace {
 
-// One second-order section's state, feedback terms added.
-struct BiquadState {
-    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-
-    double step(const BiquadCoeffs& k, double x)
-    {
-        const double y = k.b0 * x + k.b1 * x1 + k.b2 * x2 + k.d1 * y1 + k.d2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-};
+// Writes decode(lane, x) for both lanes of every frame; each sample is read
+// before its lane is written, so the cinema decode can work in place.
+template <class Decode>
+void decodeLanes(const StereoLanes& lanes, Progress& progress, Decode&& decode)
+{
+    const double* in = lanes.in.data() + lanes.first;
+    double* out = lanes.out.data() + lanes.first;
+    progress.run(lanes.frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t n = begin; n < end; ++n) {
+            const double* source = in + n * lanes.inChannels;
+            double* target = out + n * lanes.outChannels;
+            for (std::size_t lane = 0; lane < 2; ++lane)
+                target[lane] = decode(lane, source[lane]);
+        }
+    });
+}
 
 }  // namespace
 
@@ -44,42 +46,25 @@ void cassetteDecode(const StereoLanes& lanes, const FirstOrderCoeffs& sideChain,
     const double a = sideChain.a, c = sideChain.c;
     std::array<double, 2> x1{}, h1{};
     std::array<SideChainLimiter, 2> limiter{SideChainLimiter{threshold, release}, SideChainLimiter{threshold, release}};
-    const double* in = lanes.in.data() + lanes.first;
-    double* out = lanes.out.data() + lanes.first;
-    progress.run(lanes.frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t n = begin; n < end; ++n) {
-            const double* source = in + n * lanes.inChannels;
-            double* target = out + n * lanes.outChannels;
-            for (std::size_t ch = 0; ch < 2; ++ch) {
-                const double x = source[ch];
-                const double h = a * x - a * x1[ch] + c * h1[ch];
-                x1[ch] = x;
-                h1[ch] = h;
-                target[ch] = x - limiter[ch].apply(h) * kCassetteSideChainDepth;
-            }
-        }
+    decodeLanes(lanes, progress, [&](std::size_t lane, double x) {
+        const double h = a * x - a * x1[lane] + c * h1[lane];
+        x1[lane] = x;
+        h1[lane] = h;
+        return x - limiter[lane].apply(h) * kCassetteSideChainDepth;
     });
 }
 
 void cat22Decode(const StereoLanes& lanes, const Cat22Bands& bands, double threshold, double release,
                  Progress& progress)
 {
-    std::array<BiquadState, 2> high1{}, low1{}, high2{};
+    std::array<BiquadLane, 2> high1{}, low1{}, high2{};
     const SideChainLimiter fresh{threshold, release};
     std::array<SideChainLimiter, 2> limit1{fresh, fresh}, limit2{fresh, fresh};
-    const double* in = lanes.in.data() + lanes.first;
-    double* out = lanes.out.data() + lanes.first;
-    progress.run(lanes.frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t n = begin; n < end; ++n) {
-            const double* source = in + n * lanes.inChannels;
-            double* target = out + n * lanes.outChannels;
-            for (std::size_t ch = 0; ch < 2; ++ch) {
-                const double x = source[ch];
-                const double band1 = limit1[ch].apply(low1[ch].step(bands.band1LowPass, high1[ch].step(bands.band1HighPass, x)));
-                const double band2 = limit2[ch].apply(high2[ch].step(bands.band2HighPass, x));
-                target[ch] = x - kCat22SideChainDepth * (band1 + band2);
-            }
-        }
+    decodeLanes(lanes, progress, [&](std::size_t lane, double x) {
+        const double band1 = limit1[lane].apply(
+            low1[lane].step(bands.band1LowPass, high1[lane].step(bands.band1HighPass, x)));
+        const double band2 = limit2[lane].apply(high2[lane].step(bands.band2HighPass, x));
+        return x - kCat22SideChainDepth * (band1 + band2);
     });
 }
 

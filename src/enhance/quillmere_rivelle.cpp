@@ -23,9 +23,7 @@ void AudioFile::Quillmere(std::uint32_t stage)
     const StageIo io = stageIo(stage, kQuillmereMethod);
     if (io.code != kQuillmere)
         raiseUnknownEnhancementType(io.code, kQuillmereMethod);
-    requireStageChannels(io.outChannels, 2, kQuillmereMethod);
-    requireStageChannels(io.inChannels, 2, kQuillmereMethod);
-    requireStageFrames(io, kQuillmereMethod);
+    requireStereoStage(*this, io, kQuillmereMethod);
     const std::optional<std::size_t> row = stageRateRowOrFail(*this, kQuillmereMethod);
     if (!row)
         return;
@@ -73,13 +71,10 @@ void AudioFile::QuillmereReverb(std::uint32_t stage)
 void AudioFile::Rivelle(std::uint32_t stage)
 {
     const StageIo io = stageIo(stage, kRivelleMethod);
-    const auto* variant = std::find_if(kRivelleVariants.begin(), kRivelleVariants.end(),
-                                       [&io](const RivelleVariant& v) { return v.code == io.code; });
-    if (variant == kRivelleVariants.end())
+    const RivelleVariant* variant = findVariant(kRivelleVariants, io.code);
+    if (variant == nullptr)
         raiseUnknownEnhancementType(io.code, kRivelleMethod);
-    requireStageChannels(io.outChannels, 2, kRivelleMethod);
-    requireStageChannels(io.inChannels, 2, kRivelleMethod);
-    requireStageFrames(io, kRivelleMethod);
+    requireStereoStage(*this, io, kRivelleMethod);
     const std::optional<std::size_t> row = stageRateRowOrFail(*this, kRivelleMethod);
     if (!row)
         return;

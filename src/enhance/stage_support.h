@@ -46,6 +46,26 @@ inline void requireStageChannels(std::uint32_t channels, std::uint32_t expected,
         raiseAssertion("The number of channels must be " + std::to_string(expected) + " in %s", method);
 }
 
+// The checks of a stage that reads and writes stereo frames: both channel
+// counts 2 and both buffers large enough for dstFrames.
+inline void requireStereoStage(const AudioFile& job, const AudioFile::StageIo& io, std::string_view method)
+{
+    requireStageChannels(io.outChannels, 2, method);
+    requireStageChannels(io.inChannels, 2, method);
+    job.requireStageFrames(io, method);
+}
+
+// The row of a table of variants (each with a `code`) for a type code;
+// null when the table has none.
+template <class Table>
+constexpr const typename Table::value_type* findVariant(const Table& table, EnhancementCode code)
+{
+    for (const auto& row : table)
+        if (row.code == code)
+            return &row;
+    return nullptr;
+}
+
 // The rate row of the stage. The passes only ever run a stage at one of the
 // four rates, but a rate without coefficients must not be filtered with
 // made-up ones or end the program: it fails the job ("Unsupported frame

@@ -1,6 +1,5 @@
 #include "enhance/tape_eq_kernels.h"
 
-#include <algorithm>
 #include <string>
 
 namespace auralune {
@@ -9,13 +8,10 @@ void AudioFile::TapeEQ(std::uint32_t stage)
 {
     constexpr std::string_view method = "-[AudioFile TapeEQ:]";
     const StageIo io = stageIo(stage, method);
-    const auto* conversion = std::find_if(kTapeEqConversions.begin(), kTapeEqConversions.end(),
-                                          [&io](const TapeEqConversion& c) { return c.code == io.code; });
-    if (conversion == kTapeEqConversions.end())
+    const TapeEqConversion* conversion = findVariant(kTapeEqConversions, io.code);
+    if (conversion == nullptr)
         raiseAssertion("Filter type is unknown in %s", method);
-    requireStageChannels(io.outChannels, 2, method);
-    requireStageChannels(io.inChannels, 2, method);
-    requireStageFrames(io, method);
+    requireStereoStage(*this, io, method);
     const std::optional<std::size_t> row = stageRateRowOrFail(*this, method);
     if (!row)
         return;

@@ -8,21 +8,6 @@ namespace auralune::phonograph {
 
 namespace {
 
-// Second-order section state of one channel (last two inputs and outputs).
-struct BiquadLane {
-    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-
-    double step(const BiquadCoeffs& k, double x)
-    {
-        const double y = k.b0 * x + k.b1 * x1 + k.b2 * x2 + k.d1 * y1 + k.d2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-};
-
 FirstOrderSection sectionFor(SectionSet set, Rate rate)
 {
     const auto lowPass = [rate](const PerRate<FirstOrderSet>& table) {
