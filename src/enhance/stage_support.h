@@ -85,7 +85,8 @@ inline std::optional<std::size_t> stageRateRowOrFail(AudioFile& job, std::string
 // `units` per step.
 inline Progress stageProgress(AudioFile& job, std::uint64_t units)
 {
-    return Progress{Progress::stepFor(units), 0, [&job](std::uint32_t percent) { job.updateProgressTableText(percent); }};
+    return Progress{Progress::stepFor(units), 0,
+                    [&job](std::uint32_t percent) { job.updateProgressTableText(percent); }};
 }
 
 }  // namespace auralune

@@ -20,7 +20,7 @@ void AudioFile::TapeEQ(std::uint32_t stage)
     setTableText(TableText::State, std::string(conversion->displayName) + "...");
     Progress progress = stageProgress(*this, dstFrames);
     progress.start(0);
-    tapeEq(io.in, io.out, dstFrames, conversion->byRate[*row], progress);
+    tapeEq(io.in, io.out, dstFrames, conversion->at(*row), progress);
     error = 0;
 }
 

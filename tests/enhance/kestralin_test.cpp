@@ -1,4 +1,5 @@
 #include "enhance/availability.h"
+#include "enhance/stage_support.h"
 #include "support/stage_job.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@ namespace {
 
 using test::StageJob;
 
-constexpr std::array<double, 4> kRates{44100, 48000, 88200, 96000};
 constexpr EnhancementCode kKestralin = 0x2;
 constexpr EnhancementCode kBride = 0x8;
 constexpr EnhancementCode kLumora40 = 0x400;
@@ -30,7 +30,7 @@ TEST(Kestralin, OneSidedImpulseFollowsTheShelvingCrossFeedDesign)
     // Left only: the crossed path is g·H and the direct path 1 − g·H, with H
     // the 530 Hz first-order high-pass: the side signal loses 2g above the corner.
     for (const Variant& v : {Variant{kKestralin, 530, 0.16}, Variant{kBride, 530, 0.12}}) {
-        for (double rate : kRates) {
+        for (double rate : kStageRates) {
             StageJob s(v.code, rate, test::leftImpulse(4096, 0));
             const std::vector<double>& out = s.run();
             ASSERT_EQ(s.job.error, 0);
@@ -50,7 +50,7 @@ TEST(Kestralin, OneSidedImpulseFollowsTheShelvingCrossFeedDesign)
 
 TEST(Kestralin, TSymIsZeroPhaseWithTheSideShelfTwiceAndWidened)
 {
-    for (double rate : kRates) {
+    for (double rate : kStageRates) {
         const std::size_t frames = 8192, at = 4096;
         StageJob s(kTSym, rate, test::leftImpulse(frames, at));
         const std::vector<double>& out = s.run();

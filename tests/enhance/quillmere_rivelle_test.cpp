@@ -1,4 +1,5 @@
 #include "enhance/availability.h"
+#include "enhance/stage_support.h"
 #include "support/stage_job.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@ namespace {
 
 using test::StageJob;
 
-constexpr std::array<double, 4> kRates{44100, 48000, 88200, 96000};
 constexpr EnhancementCode kQuillmere = 0x40;
 constexpr EnhancementCode kKs1 = 0x4;
 constexpr EnhancementCode kRivelle = 0x10;
@@ -27,8 +27,8 @@ TEST(Quillmere, CrossFeedOfALeftImpulseFollowsItsDesign)
 {
     // Direct: 0.63 + 0.32·HP530; crossed: 0.45·LP1000 after 0.4 ms.
     constexpr double kDelay[] = {18, 19, 35, 38};
-    for (std::size_t r = 0; r < kRates.size(); ++r) {
-        const double rate = kRates[r];
+    for (std::size_t r = 0; r < kStageRates.size(); ++r) {
+        const double rate = kStageRates[r];
         StageJob s(kQuillmere, rate, test::leftImpulse(4096, 0));
         s.job.Quillmere(1);
         ASSERT_EQ(s.job.error, 0);
@@ -49,7 +49,7 @@ TEST(Quillmere, CrossFeedOfALeftImpulseFollowsItsDesign)
 
 TEST(Quillmere, ReverbEchoesEachSideAfterItsDelayAndCrossCouples)
 {
-    for (double rate : kRates) {
+    for (double rate : kStageRates) {
         const auto leftDelay = static_cast<std::size_t>(rate * 0.018 + 0.5);
         const auto rightDelay = static_cast<std::size_t>(rate * 0.02 + 0.5);
         const std::size_t frames = 4 * rightDelay;
@@ -84,7 +84,7 @@ TEST(Quillmere, ReverbEchoesEachSideAfterItsDelayAndCrossCouples)
 
 TEST(Rivelle, SideLowsAreRaisedTwelveDecibelsAndBlended)
 {
-    for (double rate : kRates) {
+    for (double rate : kStageRates) {
         for (EnhancementCode code : {kRivelle, kTessalin}) {
             const double gp = code == kRivelle ? 1.0 : 0.4125;
             StageJob s(code, rate, test::leftImpulse(16384, 0));

@@ -77,7 +77,7 @@ TEST(TapeEQ, StoredSectionsAreTheBilinearDesignsOfTheirCorners)
     constexpr double kS2Hz[] = {3183, 4547, 3183, 2274};
     for (std::size_t i = 0; i < kTapeEqConversions.size(); ++i) {
         for (std::size_t row = 0; row < kStageRates.size(); ++row) {
-            const TapeEqCoeffs& k = kTapeEqConversions[i].byRate[row];
+            const TapeEqCoeffs k = kTapeEqConversions[i].at(row);
             const double k1 = std::tan(std::numbers::pi * kS1Hz[i] / kStageRates[row]);
             const double k2 = std::tan(std::numbers::pi * kS2Hz[i] / kStageRates[row]);
             const bool lowPass = i % 2 == 0;
