@@ -71,33 +71,5 @@ TEST(TapeEQ, ResponsesFollowTheDifferenceOfTheStandardCurves)
     }
 }
 
-TEST(TapeEQ, StoredSectionsAreTheBilinearDesignsOfTheirCorners)
-{
-    constexpr double kS1Hz[] = {19.9, 50, 19.9, 50};
-    constexpr double kS2Hz[] = {3183, 4547, 3183, 2274};
-    for (std::size_t i = 0; i < kTapeEqConversions.size(); ++i) {
-        for (std::size_t row = 0; row < kStageRates.size(); ++row) {
-            const TapeEqCoeffs k = kTapeEqConversions[i].at(row);
-            const double k1 = std::tan(std::numbers::pi * kS1Hz[i] / kStageRates[row]);
-            const double k2 = std::tan(std::numbers::pi * kS2Hz[i] / kStageRates[row]);
-            const bool lowPass = i % 2 == 0;
-            EXPECT_NEAR(k.a, lowPass ? k1 / (1 + k1) : 1 / (1 + k1), 5e-13) << i << " " << row;
-            EXPECT_NEAR(k.b, lowPass ? k.a : -k.a, 0) << i << " " << row;
-            EXPECT_NEAR(k.c, (1 - k1) / (1 + k1), 5e-13) << i << " " << row;
-            EXPECT_NEAR(k.f, 1 / (1 + k2), 5e-13) << i << " " << row;
-            EXPECT_EQ(k.g, -k.f);
-            EXPECT_NEAR(k.h, (1 - k2) / (1 + k2), 5e-13) << i << " " << row;
-        }
-    }
-}
-
-TEST(TapeEQDeathTest, OtherCodesAndChannelCountsEndTheProgram)
-{
-    StageJob s(0x2, 44100, std::vector<double>(200, 0.0));
-    EXPECT_DEATH(s.job.TapeEQ(1), "Filter type is unknown in -\\[AudioFile TapeEQ:\\]");
-    StageJob six(kTapeEqConversions[0].code, 44100, std::vector<double>(200, 0.0), 6);
-    EXPECT_DEATH(six.job.TapeEQ(1), "The number of channels must be 2 in -\\[AudioFile TapeEQ:\\]");
-}
-
 }  // namespace
 }  // namespace auralune

@@ -38,7 +38,7 @@ struct StageJob : SampleJob {
     }
 };
 
-// Stereo frames with a sine of `amplitude` in the given channels.
+// Stereo frames of a sine with the given left and right amplitudes.
 inline std::vector<double> stereoTone(std::uint64_t frames, double rate, double hz, double left, double right)
 {
     std::vector<double> v(frames * 2);
