@@ -105,9 +105,8 @@ TEST(StereoEnhancements, ARateWithoutCoefficientsFailsTheJobInsteadOfEndingThePr
         EXPECT_EQ(s.job.error, kErrorFrameRate) << r.name;
         // One error line: a failed routine ends its row (Quillmere's reverb does not run).
         const std::vector<std::string> lines = s.log.lines();
-        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("<ERROR> ", 0) == 0; }),
-                  1)
-            << r.name;
+        const auto isError = [](const std::string& line) { return line.rfind("<ERROR> ", 0) == 0; };
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), isError), 1) << r.name;
     }
 }
 

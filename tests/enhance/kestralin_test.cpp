@@ -40,7 +40,8 @@ TEST(Kestralin, TSymIsZeroPhaseWithTheSideShelfTwiceAndWidened)
         for (double hz : {50.0, 400.0, 822.0, 2000.0, 8000.0, 18000.0}) {
             // Mid passes; side × |1 − 2g·H|² × 1.3 with g = 0.06, H at 822 Hz, and no phase.
             const double side = 1.3 * std::norm(1.0 - 0.12 * test::bilinearFirstOrder(true, 822, hz, rate));
-            const std::complex<double> l = test::responseAt(left, hz, rate, at), r = test::responseAt(right, hz, rate, at);
+            const std::complex<double> l = test::responseAt(left, hz, rate, at);
+            const std::complex<double> r = test::responseAt(right, hz, rate, at);
             EXPECT_NEAR(l.real(), 0.5 + 0.5 * side, 2e-4) << rate << " Hz " << hz;
             EXPECT_NEAR(r.real(), 0.5 - 0.5 * side, 2e-4) << rate << " Hz " << hz;
             EXPECT_NEAR(l.imag(), 0, 1e-9);

@@ -122,7 +122,8 @@ TEST(CassetteNoiseReduction, CinemaDecodeWorksOnTheRearPairAlone)
     cinema.job.CassetteNoiseReduction(1);
     for (std::size_t n = 0; n < frames; ++n)
         for (std::size_t c = 0; c < 6; ++c)
-            ASSERT_EQ(cinema.job.audioBuf_1[6 * n + c], c < 4 ? static_cast<double>(n * 6 + c) : expected[2 * n + c - 4]);
+            ASSERT_EQ(cinema.job.audioBuf_1[6 * n + c],
+                      c < 4 ? static_cast<double>(n * 6 + c) : expected[2 * n + c - 4]);
 }
 
 TEST(Cat22NoiseReduction, BandsHaveTheirCornersAndTheStaticCurveBendsAtTheThreshold)
@@ -138,7 +139,8 @@ TEST(Cat22NoiseReduction, BandsHaveTheirCornersAndTheStaticCurveBendsAtTheThresh
     const double threshold = std::pow(10.0, -36.0 / 20) * kFullScale;
     const Cat22Bands& bands = kCat22SideChain[1];
     for (double hz : {1000.0, 5000.0}) {
-        const std::complex<double> band1 = biquadAt(bands.band1HighPass, hz, kRate) * biquadAt(bands.band1LowPass, hz, kRate);
+        const std::complex<double> band1 =
+            biquadAt(bands.band1HighPass, hz, kRate) * biquadAt(bands.band1LowPass, hz, kRate);
         const std::complex<double> band2 = biquadAt(bands.band2HighPass, hz, kRate);
         checkStaticCurve(kCat22, hz, test::dB(std::abs(1.0 - 0.7 * (band1 + band2))),
                          0.9 * threshold / std::max(std::abs(band1), std::abs(band2)), 1.4 * threshold, 0.3,

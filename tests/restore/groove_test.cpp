@@ -34,9 +34,9 @@ TEST(Groove, SecondHarmonicFollowsTheDistortionSettingAndTapOffIsWhatItAdds)
         const std::vector<double> out = s.run();
         const std::vector<double> left = test::channelOf(out, 2, 0);
         const double k = setting * 0.025;
-        EXPECT_NEAR(2 * std::abs(test::responseAt(left, 2000, kRate)) / 8820 / kFullScale, k * amplitude * amplitude / 2,
-                    1e-9);
-        EXPECT_NEAR(2 * std::abs(test::responseAt(left, 1000, kRate)) / 8820 / kFullScale, (1 - k) * amplitude, 1e-9);
+        const auto level = [&](double hz) { return 2 * std::abs(test::responseAt(left, hz, kRate)) / 8820 / kFullScale; };
+        EXPECT_NEAR(level(2000), k * amplitude * amplitude / 2, 1e-9) << setting;
+        EXPECT_NEAR(level(1000), (1 - k) * amplitude, 1e-9) << setting;
         if (setting == 0.0) {
             EXPECT_EQ(out, in);
         }
