@@ -1,6 +1,7 @@
 #include "enhance/stage_support.h"
 #include "restore/groove_kernels.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
