@@ -1,4 +1,5 @@
 #include "enhance/stage_support.h"
+#include "support/failing_allocation.h"
 #include "support/stage_job.h"
 
 #include <gtest/gtest.h>
@@ -66,6 +67,21 @@ TEST(Quillmere, ReverbEchoesEachSideAfterItsDelayAndCrossCouples)
             EXPECT_NEAR(std::abs(test::responseAt(echo, hz, rate) - want), 0, 1e-4) << rate << " " << hz;
         }
     }
+}
+
+TEST(Quillmere, ReverbThatCannotAllocateLeavesTheCrossFeedAsItWas)
+{
+    StageJob s(kQuillmere, 44100, std::vector<double>(2000, 0.0));
+    s.job.audioBuf_1 = test::leftImpulse(1000, 0);
+    s.job.error = 0;
+    {
+        const test::FailingAllocation failing(10000, 1);   // the 20 ms history
+        s.job.QuillmereReverb(1);
+        EXPECT_TRUE(failing.failed());
+    }
+    EXPECT_EQ(s.job.error, kErrorMemory);
+    EXPECT_EQ(s.job.audioBuf_1, test::leftImpulse(1000, 0));
+    EXPECT_EQ(s.log.lines().back(), "<ERROR> Memory allocation");
 }
 
 TEST(Rivelle, SideLowsAreRaisedTwelveDecibelsAndBlended)
