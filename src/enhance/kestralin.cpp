@@ -1,4 +1,5 @@
 #include "enhance/kestralin_coefficients.h"
+#include "enhance/kestralin_kernels.h"
 
 #include <string>
 
@@ -58,10 +59,13 @@ void AudioFile::KestralinTSym(std::uint32_t stage)
     updateProgressTableText(0);
     // Forward, then backward over the result: the phase cancels and the
     // side reduction applies twice. The input buffer keeps the two-pass
-    // result; the width compensation then writes the output.
+    // result; the output gets it widened. The backward pass and the
+    // widening share one pass over the frames.
     KestralinFilter(io.in, io.out, dstFrames, 2, 2, hp.a, -hp.a, hp.c, kKestralinTSymDepth, false, interval, 0);
-    KestralinFilter(io.out, io.in, dstFrames, 2, 2, hp.a, -hp.a, hp.c, kKestralinTSymDepth, true, interval, 33);
-    TsymWidthCompensationFilter(io.in, io.out, dstFrames, 2, interval, 66);
+    Progress progress = stageProgress(*this, std::uint64_t{dstFrames} * 3);
+    progress.percent = 33;
+    kestralinReverseWidened(io.out, io.in, dstFrames, KestralinCoeffs{hp.a, -hp.a, hp.c, kKestralinTSymDepth},
+                            progress);
     error = 0;
 }
 

@@ -50,6 +50,22 @@ TEST(Kestralin, TSymIsZeroPhaseWithTheSideShelfTwiceAndWidened)
     }
 }
 
+TEST(Kestralin, TSymEqualsItsThreePassesBitForBit)
+{
+    // Forward cross-feed into the output, backward into the input, widening into the output.
+    const std::vector<double> in = test::stereoTone(5000, 44100, 3000, 7000, -1000);
+    StageJob s(0x100000000, 44100, in);
+    s.run();
+    StageJob passes(0x100000000, 44100, in);
+    AudioFile& job = passes.job;
+    const FirstOrderCoeffs hp{0.944589788684716, 0.8892438351211535};
+    job.KestralinFilter(job.audioBuf_0, job.audioBuf_1, 5000, 2, 2, hp.a, -hp.a, hp.c, 0.06, false, 50, 0);
+    job.KestralinFilter(job.audioBuf_1, job.audioBuf_0, 5000, 2, 2, hp.a, -hp.a, hp.c, 0.06, true, 50, 0);
+    job.TsymWidthCompensationFilter(job.audioBuf_0, job.audioBuf_1, 5000, 2, 50, 0);
+    EXPECT_EQ(s.job.audioBuf_0, job.audioBuf_0);
+    EXPECT_EQ(s.job.audioBuf_1, job.audioBuf_1);
+}
+
 TEST(Kestralin, SurroundCodesWriteBridesFrontPairAndNothingElse)
 {
     const std::vector<double> stereo = test::stereoTone(3000, 48000, 3100, 5000, -2000);
