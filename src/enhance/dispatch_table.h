@@ -55,7 +55,7 @@ inline constexpr std::array<RoutineEntry, kRoutineCount> kRoutines{{
     {Routine::Quillmere, "Quillmere", nullptr},
     {Routine::QuillmereReverb, "QuillmereReverb", nullptr},
     {Routine::LumoraSurround, "LumoraSurround", nullptr},
-    {Routine::Hilbert, "Hilbert", nullptr},
+    {Routine::Hilbert, "Hilbert", &AudioFile::Hilbert},
     {Routine::PhonographEQ, "PhonographEQ", &AudioFile::PhonographEQ},
     {Routine::PhonographAntiEQ, "PhonographAntiEQ", &AudioFile::PhonographAntiEQ},
     {Routine::Groove24, "Groove24", nullptr},
