@@ -65,8 +65,10 @@ inline constexpr std::array<RoutineEntry, kRoutineCount> kRoutines{{
     {Routine::CassetteNoiseReduction, "CassetteNoiseReduction", nullptr},
     {Routine::Cat22NoiseReduction, "Cat22NoiseReduction", nullptr},
     {Routine::Unlimiting, "Unlimiting", nullptr},
-    {Routine::CD4_Quadraphonic_1_InputSubFM, "CD4_Quadraphonic_1_InputSubFM", nullptr},
-    {Routine::CD4_Quadraphonic_2_LevelCompOutput, "CD4_Quadraphonic_2_LevelCompOutput", nullptr},
+    {Routine::CD4_Quadraphonic_1_InputSubFM, "CD4_Quadraphonic_1_InputSubFM",
+     &AudioFile::CD4_Quadraphonic_1_InputSubFM},
+    {Routine::CD4_Quadraphonic_2_LevelCompOutput, "CD4_Quadraphonic_2_LevelCompOutput",
+     &AudioFile::CD4_Quadraphonic_2_LevelCompOutput},
 }};
 
 constexpr const RoutineEntry& routineEntry(Routine routine) { return kRoutines[static_cast<std::size_t>(routine)]; }
