@@ -60,8 +60,13 @@ void AudioFile::StereoEnhancement(std::uint32_t enhancement)
     else
         platform.log.info("Apply the " + std::string(findEnhancement(code)->displayName) + " enhancement");
 
-    for (std::size_t i = 0; i < route->count; ++i)
+    // Each routine of a row clears the error when it succeeds; one that
+    // fails the job ends the row, so that a later one cannot clear it.
+    for (std::size_t i = 0; i < route->count; ++i) {
         (this->*routineEntry(route->routines[i]).run)(enhancement);
+        if (error != 0)
+            return;
+    }
 }
 
 AudioFile::StageIo AudioFile::stageIo(std::uint32_t stage, std::string_view method)
