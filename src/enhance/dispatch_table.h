@@ -54,7 +54,7 @@ inline constexpr std::array<RoutineEntry, kRoutineCount> kRoutines{{
     {Routine::Rivelle, "Rivelle", &AudioFile::Rivelle},
     {Routine::Quillmere, "Quillmere", &AudioFile::Quillmere},
     {Routine::QuillmereReverb, "QuillmereReverb", &AudioFile::QuillmereReverb},
-    {Routine::LumoraSurround, "LumoraSurround", nullptr},
+    {Routine::LumoraSurround, "LumoraSurround", &AudioFile::LumoraSurround},
     {Routine::Hilbert, "Hilbert", &AudioFile::Hilbert},
     {Routine::PhonographEQ, "PhonographEQ", &AudioFile::PhonographEQ},
     {Routine::PhonographAntiEQ, "PhonographAntiEQ", &AudioFile::PhonographAntiEQ},
