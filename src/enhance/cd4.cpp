@@ -2,7 +2,7 @@
 #include "engine/audio_file.h"
 #include "engine/text_format.h"
 #include "enhance/cd4_kernels.h"
-#include "enhance/channels_text.h"
+#include "enhance/decoder_stage.h"
 #include "restore/phonograph_kernels.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
-#include "enhance/channels_text.h"
+#include "enhance/decoder_stage.h"
 #include "enhance/hilbert_kernels.h"
 
 #include <cmath>
@@ -45,18 +45,7 @@ void AudioFile::Hilbert(std::uint32_t stage)
     const MatrixType* type = findMatrixType(io.code);
     if (type == nullptr)
         raiseAssertion("Filter type is unknown in %s", kHilbertMethod);
-    if (io.outChannels != type->channels)
-        raiseAssertion("The number of channels must be " + std::to_string(type->channels) + " in %s",
-                       kHilbertMethod);
-    if (io.inChannels < 2)
-        raiseAssertion("The number of channels_in must be 2 in %s", kHilbertMethod);
-    requireStageFrames(io, kHilbertMethod);
-    if (type->channels == 6)
-        setDecodedChannelsText(*this, "2 > 4.0");
-
-    const std::string name(findEnhancement(io.code)->displayName);
-    platform.log.info(" " + name);
-    setTableText(TableText::State, name + "...");
+    beginDecoderStage(*this, io, type->channels, "2 > 4.0", kHilbertMethod);
 
     const std::optional<QuadratureNetwork> network = quadratureNetwork(dstFrameRate);
     if (!network)

@@ -1,7 +1,7 @@
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
 #include "engine/text_format.h"
-#include "enhance/channels_text.h"
+#include "enhance/decoder_stage.h"
 #include "enhance/lumora_kernels.h"
 
 #include <cmath>
@@ -53,18 +53,7 @@ void AudioFile::LumoraSurround(std::uint32_t stage)
     const SurroundVariant* variant = findVariant(io.code);
     if (variant == nullptr)
         raiseAssertion("Unexpected enhancement type in %s", kLumoraMethod);
-    if (io.outChannels != variant->channels)
-        raiseAssertion("The number of channels must be " + std::to_string(variant->channels) + " in %s",
-                       kLumoraMethod);
-    if (io.inChannels < 2)
-        raiseAssertion("The number of channels_in must be 2 in %s", kLumoraMethod);
-    requireStageFrames(io, kLumoraMethod);
-    if (variant->channels == 6)
-        setDecodedChannelsText(*this, variant->channelsText);
-
-    const std::string name(findEnhancement(io.code)->displayName);
-    platform.log.info(" " + name);
-    setTableText(TableText::State, name + "...");
+    beginDecoderStage(*this, io, variant->channels, variant->channelsText, kLumoraMethod);
 
     const std::optional<LumoraFilters> filters = lumoraFilters(dstFrameRate);
     if (!filters)
