@@ -65,8 +65,9 @@ void AudioFile::CD4_Quadraphonic_1_InputSubFM(std::uint32_t stage)
 {
     const StageIo io = checkedStage(*this, stage, kInputMethod);
     const std::uint64_t frames = dstFrames;
-    std::vector<double> work1, work2;
-    if (error != 0 || !allocateWorkBuffer(work1, 2 * frames) || !allocateWorkBuffer(work2, 2 * frames))
+    // One stereo work buffer serves the baseband split and the JVC band-pass.
+    std::vector<double> work;
+    if (error != 0 || !allocateWorkBuffer(work, 2 * frames))
         return;
     std::vector<double>& input = io.in;
     std::vector<double>& sub = audioBuf_0_sub;
@@ -84,8 +85,7 @@ void AudioFile::CD4_Quadraphonic_1_InputSubFM(std::uint32_t stage)
             phonograph::cartridgeBalance(input, frames, ratio, progress);
         rmsRatio = 1.0;
     }
-    cd4::splitBaseband(input, sub, work1, work2, frames, progress);
-    std::vector<double>().swap(work2);
+    cd4::splitBaseband(input, sub, work, frames, progress);
 
     progress = stageProgress(*this, "CD-4 Quadraphonic Subcarrier Processing", 5 * frames);
     for (std::uint32_t c = 0; c < 2; ++c) {
@@ -121,7 +121,7 @@ void AudioFile::CD4_Quadraphonic_1_InputSubFM(std::uint32_t stage)
     progress = stageProgress(*this, "CD-4 Quadraphonic FM Discriminator", (jvc ? 6 : 2) * frames);
     cd4::discriminate(sub, frames, fullScale, progress);
     if (jvc)
-        cd4::jvcPostFilter(sub, work1, frames, progress);
+        cd4::jvcPostFilter(sub, work, frames, progress);
     else
         cd4::highQualityPostFilter(sub, frames, progress);
     error = 0;

@@ -3,7 +3,6 @@
 #include "dsp/frame2.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace auralune::cd4 {
@@ -33,15 +32,16 @@ void biquadPass(const double* in, double* out, std::uint64_t frames, const Biqua
 
 }  // namespace
 
-void splitBaseband(std::span<double> input, std::span<double> sub, std::span<double> work1,
-                   std::span<double> work2, std::uint64_t frames, Progress& progress)
+void splitBaseband(std::span<double> input, std::span<double> sub, std::span<double> work, std::uint64_t frames,
+                   Progress& progress)
 {
-    biquadPass<Direction::Forward>(input.data(), work1.data(), frames, kBasebandLowPass, progress);
-    biquadPass<Direction::Reverse>(work1.data(), work2.data(), frames, kBasebandLowPass, progress);
+    // The backward pass in place: each frame is read before it is written.
+    biquadPass<Direction::Forward>(input.data(), work.data(), frames, kBasebandLowPass, progress);
+    biquadPass<Direction::Reverse>(work.data(), work.data(), frames, kBasebandLowPass, progress);
     const Frame2 half = splat(0.5);
     progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
         for (std::uint64_t n = begin; n < end; ++n) {
-            const Frame2 b = loadFrame(&work2[2 * n]);
+            const Frame2 b = loadFrame(&work[2 * n]);
             storeFrame(&sub[2 * n], loadFrame(&input[2 * n]) - b);
             input[2 * n] = (b[0] + b[1]) * half[0];
             input[2 * n + 1] = (b[0] - b[1]) * half[1];
@@ -103,16 +103,18 @@ std::uint64_t subcarrierAgc(std::span<double> stereo, std::uint32_t channel, std
 
 void discriminate(std::span<double> stereo, std::uint64_t frames, double fullScale, Progress& progress)
 {
-    // The last nine input frames, newest first; the buffer is overwritten
-    // in place, so the delay line keeps the inputs.
-    std::array<Frame2, kDiscriminatorLongDelay> past{};
+    // From the last frame to the first, so that the earlier frames each
+    // output needs are still the inputs when it is written; frames before
+    // the first count as zero.
     const Frame2 scale = splat(1.0 / fullScale);
+    const auto at = [&](std::uint64_t n, std::uint64_t back) {
+        return n >= back ? loadFrame(&stereo[2 * (n - back)]) : Frame2{};
+    };
     progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t n = begin; n < end; ++n) {
-            const Frame2 x = loadFrame(&stereo[2 * n]);
-            const Frame2 d = x * (past[kDiscriminatorLongDelay - 1] - past[kDiscriminatorShortDelay - 1]) * scale;
-            std::copy_backward(past.begin(), past.end() - 1, past.end());
-            past[0] = x;
+        for (std::uint64_t i = begin; i < end; ++i) {
+            const std::uint64_t n = frames - 1 - i;
+            const Frame2 d =
+                loadFrame(&stereo[2 * n]) * (at(n, kDiscriminatorLongDelay) - at(n, kDiscriminatorShortDelay)) * scale;
             storeFrame(&stereo[2 * n], d);
         }
     });

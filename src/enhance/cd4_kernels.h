@@ -12,11 +12,11 @@
 namespace auralune::cd4 {
 
 // Splits the needle-drop: the zero-phase baseband B (the low-pass forward
-// into `work1`, backward into `work2`), the subcarrier `sub` = input − B,
+// into `work`, then backward in place), the subcarrier `sub` = input − B,
 // and the input replaced by the baseband sum (B_L + B_R)/2 and difference
 // (B_L − B_R)/2. Progress counts frames of the three passes.
-void splitBaseband(std::span<double> input, std::span<double> sub, std::span<double> work1,
-                   std::span<double> work2, std::uint64_t frames, Progress& progress);
+void splitBaseband(std::span<double> input, std::span<double> sub, std::span<double> work, std::uint64_t frames,
+                   Progress& progress);
 
 // RMS of one channel of a stereo buffer; 0 for no frames.
 double channelRms(std::span<const double> stereo, std::uint32_t channel, std::uint64_t frames);
