@@ -4,6 +4,7 @@
 #include "enhance/cd4_kernels.h"
 #include "enhance/decoder_stage.h"
 #include "restore/phonograph_kernels.h"
+#include "restore/phonograph_options.h"
 
 #include <cmath>
 #include <string>
@@ -53,10 +54,7 @@ double bufferFullScale(const AudioFile& job) { return std::ldexp(1.0, static_cas
 Progress stageProgress(AudioFile& job, const std::string& name, std::uint64_t units)
 {
     job.platform.log.info(" " + name);
-    job.setTableText(TableText::State, name + "...");
-    Progress progress{Progress::stepFor(units), 0, [&job](std::uint32_t percent) { job.updateProgressTableText(percent); }};
-    progress.start(0);
-    return progress;
+    return phonograph::startStage(job, name + "...", units);
 }
 
 }  // namespace

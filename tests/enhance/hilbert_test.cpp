@@ -111,8 +111,9 @@ const std::array<MatrixSystem, 3> kSystems{{
     {"SQ", kSq, {{{1.0, 0.0}, {0.0, 1.0}, {Phasor(0, -0.7071), -0.7071}, {0.7071, Phasor(0, 0.7071)}}}, 18.5},
     {"QS", kQs, {{{0.924, 0.383}, {0.383, 0.924}, {Phasor(0, 0.924), Phasor(0, -0.383)},
                   {Phasor(0, 0.383), Phasor(0, -0.924)}}}, 2.8},
-    {"Matrix H", kMatrixH, {{{polarDeg(0.940, 10), polarDeg(0.342, -65)}, {polarDeg(0.342, 65), polarDeg(0.940, -10)},
-                             {polarDeg(0.940, -25), polarDeg(0.342, 115)}, {polarDeg(0.342, -115), polarDeg(0.940, 25)}}},
+    {"Matrix H", kMatrixH,
+     {{{polarDeg(0.940, 10), polarDeg(0.342, -65)}, {polarDeg(0.342, 65), polarDeg(0.940, -10)},
+       {polarDeg(0.940, -25), polarDeg(0.342, 115)}, {polarDeg(0.342, -115), polarDeg(0.940, 25)}}},
      3.0},
 }};
 
