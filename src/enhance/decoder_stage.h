@@ -2,10 +2,22 @@
 
 #include "engine/audio_file.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 namespace auralune {
+
+// The row of a decoder's table of types (rows with a `code` member) for a
+// type code; null when the table lacks it.
+template <class Row, std::size_t N>
+const Row* findDecoderRow(const Row (&rows)[N], EnhancementCode code)
+{
+    for (const Row& row : rows)
+        if (row.code == code)
+            return &row;
+    return nullptr;
+}
 
 // The channels column of a decoder that yields six channels: "2 > 1" when
 // the destination keeps a single channel of them, `allChannelsText`

@@ -29,20 +29,12 @@ constexpr MatrixType kMatrixTypes[] = {
     {0x400000000000, MatrixCode::MatrixH, 6},
 };
 
-const MatrixType* findMatrixType(EnhancementCode code)
-{
-    for (const MatrixType& type : kMatrixTypes)
-        if (type.code == code)
-            return &type;
-    return nullptr;
-}
-
 }  // namespace
 
 void AudioFile::Hilbert(std::uint32_t stage)
 {
     const StageIo io = stageIo(stage, kHilbertMethod);
-    const MatrixType* type = findMatrixType(io.code);
+    const MatrixType* type = findDecoderRow(kMatrixTypes, io.code);
     if (type == nullptr)
         raiseAssertion("Filter type is unknown in %s", kHilbertMethod);
     beginDecoderStage(*this, io, type->channels, "2 > 4.0", kHilbertMethod);

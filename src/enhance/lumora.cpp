@@ -37,20 +37,12 @@ constexpr SurroundVariant kVariants[] = {
     {0x80000000, 6, "2 > 4.0", 0.0, 0.0, 0.0, true, SurroundLevel::Fixed},         // Cinema Surround 4.0
 };
 
-const SurroundVariant* findVariant(EnhancementCode code)
-{
-    for (const SurroundVariant& v : kVariants)
-        if (v.code == code)
-            return &v;
-    return nullptr;
-}
-
 }  // namespace
 
 void AudioFile::LumoraSurround(std::uint32_t stage)
 {
     const StageIo io = stageIo(stage, kLumoraMethod);
-    const SurroundVariant* variant = findVariant(io.code);
+    const SurroundVariant* variant = findDecoderRow(kVariants, io.code);
     if (variant == nullptr)
         raiseAssertion("Unexpected enhancement type in %s", kLumoraMethod);
     beginDecoderStage(*this, io, variant->channels, variant->channelsText, kLumoraMethod);
