@@ -68,7 +68,7 @@ void decode(const double* in, std::uint32_t inChannels, double* out, std::uint32
                 o[0] = s.x1;
                 o[1] = 0.66 * s.x0;
             } else if constexpr (Code == MatrixCode::Qs || Code == MatrixCode::MatrixH) {
-                // Matrix H takes a front right path part in quadrature.
+                // Matrix H mixes quadrature into the right-hand input of the front pair.
                 const double yFront = Code == MatrixCode::MatrixH ? 0.848 * s.y0 + 0.58 * s.y1 : s.y1;
                 o[0] = 0.92 * s.x1 + 0.38 * yFront;
                 o[1] = 0.38 * s.x1 + 0.92 * yFront;

@@ -205,7 +205,7 @@ std::vector<std::uint8_t> dataChunk(const std::vector<std::uint8_t>& image)
     return {};
 }
 
-TEST_F(ConvertCommand, SixChannelResultsAndTheirPartsReadBackInFfmpeg)
+TEST_F(ConvertCommand, SixChannelResultsAndTheirChannelsReadBackInFfmpeg)
 {
     if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "ffmpeg is not installed";
@@ -216,16 +216,16 @@ TEST_F(ConvertCommand, SixChannelResultsAndTheirPartsReadBackInFfmpeg)
 
     // The whole result and each pair and single channel of it, 16-bit at
     // the source's rate (no hi-res step, no dither).
-    struct Part {
+    struct Written {
         const char* format;
         std::uint32_t first;
         std::uint32_t count;
     };
-    const Part parts[] = {{"wav", 0, 6},     {"wav-lr", 0, 2}, {"wav-clfe", 2, 2}, {"wav-slsr", 4, 2},
+    const Written parts[] = {{"wav", 0, 6},     {"wav-lr", 0, 2}, {"wav-clfe", 2, 2}, {"wav-slsr", 4, 2},
                           {"wav-l", 0, 1},   {"wav-r", 1, 1},  {"wav-c", 2, 1},    {"wav-lfe", 3, 1},
                           {"wav-sl", 4, 1},  {"wav-sr", 5, 1}};
     std::vector<std::filesystem::path> files;
-    for (const Part& part : parts) {
+    for (const Written& part : parts) {
         ASSERT_EQ(run({"-1", "SQ Quadraphonic", "--set", "HiResType=2", "--set", "DitherType=2", "--output-dir",
                        dir.path().string(), "--format", part.format, source}),
                   kExitSuccess)
@@ -241,7 +241,7 @@ TEST_F(ConvertCommand, SixChannelResultsAndTheirPartsReadBackInFfmpeg)
     // ffmpeg finds the channels and samples we wrote; the frame count
     // fixes the channel count it read.
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const Part& part = parts[i];
+        const Written& part = parts[i];
         std::vector<std::uint8_t> expected;
         for (std::size_t frame = 0; frame < kFrames; ++frame) {
             const auto at = written.begin() + static_cast<std::ptrdiff_t>((frame * 6 + part.first) * 2);
