@@ -62,5 +62,13 @@ run_cli "auralune None, hi-res off (44.1k/16)" cd.wav --set HiResType=2
 run_cli "auralune None, defaults (192k/24, halved and restored)" hires192.wav
 run_cli "auralune Phonograph A1 chain, defaults (96k/24)" needle96.wav -1 pa1
 run_cli "auralune Phonograph A1 chain, defaults (44.1k/16 -> 88.2k/24)" cd.wav -1 pa1
+# Six-channel results: a CD-4 groove (a 30 kHz carrier under the
+# programme) and a matrix decode; peak RSS against the six-channel stage
+# buffer (six times the stereo one).
+sox -n -r 96000 -b 24 -c 2 "$work/carrier.wav" synth "$seconds" sine 29500-30500 gain -18 2>/dev/null
+sox -m -v 1 "$work/needle96.wav" -v 1 "$work/carrier.wav" "$work/cd4groove.wav" 2>/dev/null
+run_cli "auralune JVC CD-4, defaults (96k/24, six channels)" cd4groove.wav -1 "JVC CD-4 Quadraphonic"
+run_cli "auralune High-Quality CD-4, defaults (96k/24, six channels)" cd4groove.wav -1 "High-Quality CD-4 Quadraphonic"
+run_cli "auralune SQ, defaults (96k/24, six channels)" needle96.wav -1 "SQ Quadraphonic"
 run_sox "sox rate -v 88200 (44.1k/16 -> 88.2k/24)" cd.wav 88200
 run_sox "sox rate -v 96000 (192k/24 -> 96k/24)" hires192.wav 96000

@@ -54,8 +54,8 @@ inline constexpr std::array<RoutineEntry, kRoutineCount> kRoutines{{
     {Routine::Rivelle, "Rivelle", &AudioFile::Rivelle},
     {Routine::Quillmere, "Quillmere", &AudioFile::Quillmere},
     {Routine::QuillmereReverb, "QuillmereReverb", &AudioFile::QuillmereReverb},
-    {Routine::LumoraSurround, "LumoraSurround", nullptr},
-    {Routine::Hilbert, "Hilbert", nullptr},
+    {Routine::LumoraSurround, "LumoraSurround", &AudioFile::LumoraSurround},
+    {Routine::Hilbert, "Hilbert", &AudioFile::Hilbert},
     {Routine::PhonographEQ, "PhonographEQ", &AudioFile::PhonographEQ},
     {Routine::PhonographAntiEQ, "PhonographAntiEQ", &AudioFile::PhonographAntiEQ},
     {Routine::Groove24, "Groove24", &AudioFile::Groove24},
@@ -65,8 +65,10 @@ inline constexpr std::array<RoutineEntry, kRoutineCount> kRoutines{{
     {Routine::CassetteNoiseReduction, "CassetteNoiseReduction", &AudioFile::CassetteNoiseReduction},
     {Routine::Cat22NoiseReduction, "Cat22NoiseReduction", &AudioFile::Cat22NoiseReduction},
     {Routine::Unlimiting, "Unlimiting", &AudioFile::Unlimiting},
-    {Routine::CD4_Quadraphonic_1_InputSubFM, "CD4_Quadraphonic_1_InputSubFM", nullptr},
-    {Routine::CD4_Quadraphonic_2_LevelCompOutput, "CD4_Quadraphonic_2_LevelCompOutput", nullptr},
+    {Routine::CD4_Quadraphonic_1_InputSubFM, "CD4_Quadraphonic_1_InputSubFM",
+     &AudioFile::CD4_Quadraphonic_1_InputSubFM},
+    {Routine::CD4_Quadraphonic_2_LevelCompOutput, "CD4_Quadraphonic_2_LevelCompOutput",
+     &AudioFile::CD4_Quadraphonic_2_LevelCompOutput},
 }};
 
 constexpr const RoutineEntry& routineEntry(Routine routine) { return kRoutines[static_cast<std::size_t>(routine)]; }

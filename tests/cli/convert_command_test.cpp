@@ -70,21 +70,22 @@ TEST_F(AnalyseCommand, PrintsTheRowOfEachFileAndFailsWhenOneFails)
     EXPECT_NE(out.str().find("Frames = 144000\n"), std::string::npos) << out.str();
 }
 
-// The bytes of a WAV file's "data" chunk; empty when it has none.
-std::vector<std::uint8_t> sampleData(const std::filesystem::path& path)
+// The sample bytes of the data chunk that our writer put in `image`;
+// empty when it has none.
+std::vector<std::uint8_t> dataChunk(const std::vector<std::uint8_t>& image)
 {
-    const std::vector<std::uint8_t> file = test::readFile(path);
-    const std::string text(file.begin(), file.end());
-    for (std::size_t at = 12; at + 8 <= file.size();) {
+    for (std::size_t at = 12; at + 8 <= image.size();) {
         const std::size_t size =
-            file[at + 4] | file[at + 5] << 8 | file[at + 6] << 16 | std::size_t{file[at + 7]} << 24;
-        if (text.compare(at, 4, "data") == 0 && at + 8 + size <= file.size())
-            return {file.begin() + static_cast<std::ptrdiff_t>(at + 8),
-                    file.begin() + static_cast<std::ptrdiff_t>(at + 8 + size)};
+            image[at + 4] | image[at + 5] << 8 | image[at + 6] << 16 | std::size_t{image[at + 7]} << 24;
+        const auto start = image.begin() + static_cast<std::ptrdiff_t>(at);
+        if (std::equal(start, start + 4, "data") && at + 8 + size <= image.size())
+            return {start + 8, start + 8 + static_cast<std::ptrdiff_t>(size)};
         at += 8 + size + (size & 1);
     }
     return {};
 }
+
+std::vector<std::uint8_t> sampleData(const std::filesystem::path& path) { return dataChunk(test::readFile(path)); }
 
 class ConvertCommand : public CliCommand {
 protected:
@@ -202,6 +203,70 @@ TEST_F(ConvertCommand, RepeatableRunsGiveTheSameGrooveSurfaceNoise)
     ASSERT_GT(first.size(), 100000u);
     EXPECT_EQ(first, sampleData(dir.path() / "clean-gr-1.wav"));
     EXPECT_NE(first, sampleData(dir.path() / "clean-gr-2.wav"));
+}
+
+// The audio of each file as ffmpeg decodes it to 16-bit samples, all in
+// one run of ffmpeg; empty when it fails.
+std::vector<std::vector<std::uint8_t>> decodeWithFfmpeg(const std::vector<std::filesystem::path>& files)
+{
+    std::string command = "ffmpeg -v error -y";
+    for (const auto& file : files)
+        command += " -i '" + file.string() + "'";
+    for (std::size_t i = 0; i < files.size(); ++i)
+        command += " -map " + std::to_string(i) + ":a -f s16le -acodec pcm_s16le '" + files[i].string() + ".raw'";
+    std::vector<std::vector<std::uint8_t>> decoded;
+    if (std::system(command.c_str()) != 0)
+        return decoded;
+    for (const auto& file : files)
+        decoded.push_back(test::readFile(file.string() + ".raw"));
+    return decoded;
+}
+
+TEST_F(ConvertCommand, SixChannelResultsAndTheirChannelsReadBackInFfmpeg)
+{
+    if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffmpeg is not installed";
+    if (!enhancementAvailable(0x800000))
+        GTEST_SKIP() << "SQ Quadraphonic is not available";
+    constexpr std::size_t kFrames = 9600;
+    const std::string source = make("quad.wav", "-r 48000 -b 16 -c 2", "synth 0.2 sine 1000 sine 700 gain -6");
+
+    // The whole result and each pair and single channel of it, 16-bit at
+    // the source's rate (no hi-res step, no dither).
+    struct Written {
+        const char* format;
+        std::uint32_t first;
+        std::uint32_t count;
+    };
+    const Written parts[] = {{"wav", 0, 6},     {"wav-lr", 0, 2}, {"wav-clfe", 2, 2}, {"wav-slsr", 4, 2},
+                          {"wav-l", 0, 1},   {"wav-r", 1, 1},  {"wav-c", 2, 1},    {"wav-lfe", 3, 1},
+                          {"wav-sl", 4, 1},  {"wav-sr", 5, 1}};
+    std::vector<std::filesystem::path> files;
+    for (const Written& part : parts) {
+        ASSERT_EQ(run({"-1", "SQ Quadraphonic", "--set", "HiResType=2", "--set", "DitherType=2", "--output-dir",
+                       dir.path().string(), "--format", part.format, source}),
+                  kExitSuccess)
+            << part.format << ": " << err.str();
+        files.push_back(dir.path() / (files.empty() ? std::string("quad-sq.wav")
+                                                    : "quad-sq-" + std::to_string(files.size()) + ".wav"));
+    }
+    const std::vector<std::uint8_t> written = dataChunk(test::readFile(files[0]));
+    ASSERT_EQ(written.size(), 6 * 2 * kFrames);
+    const std::vector<std::vector<std::uint8_t>> decoded = decodeWithFfmpeg(files);
+    ASSERT_EQ(decoded.size(), files.size());
+
+    // ffmpeg finds the channels and samples we wrote; the frame count
+    // fixes the channel count it read.
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const Written& part = parts[i];
+        std::vector<std::uint8_t> expected;
+        for (std::size_t frame = 0; frame < kFrames; ++frame) {
+            const auto at = written.begin() + static_cast<std::ptrdiff_t>((frame * 6 + part.first) * 2);
+            expected.insert(expected.end(), at, at + 2 * part.count);
+        }
+        EXPECT_EQ(decoded[i].size(), expected.size()) << part.format;
+        EXPECT_TRUE(decoded[i] == expected) << part.format;
+    }
 }
 
 // Standard input that raises a signal when it is read: the user presses
