@@ -62,6 +62,8 @@ run_cli "auralune None, hi-res off (44.1k/16)" cd.wav --set HiResType=2
 run_cli "auralune None, defaults (192k/24, halved and restored)" hires192.wav
 run_cli "auralune Phonograph A1 chain, defaults (96k/24)" needle96.wav -1 pa1
 run_cli "auralune Phonograph A1 chain, defaults (44.1k/16 -> 88.2k/24)" cd.wav -1 pa1
+run_cli "auralune Cassette Noise Reduction (96k/24)" needle96.wav -1 "Cassette Noise Reduction"
+run_cli "auralune Groove, defaults (44.1k/16 -> 88.2k/24)" cd.wav -1 Groove
 # Six-channel results: a CD-4 groove (a 30 kHz carrier under the
 # programme) and a matrix decode; peak RSS against the six-channel stage
 # buffer (six times the stereo one).
