@@ -62,5 +62,6 @@ run_cli "auralune None, hi-res off (44.1k/16)" cd.wav --set HiResType=2
 run_cli "auralune None, defaults (192k/24, halved and restored)" hires192.wav
 run_cli "auralune Phonograph A1 chain, defaults (96k/24)" needle96.wav -1 pa1
 run_cli "auralune Phonograph A1 chain, defaults (44.1k/16 -> 88.2k/24)" cd.wav -1 pa1
+run_cli "auralune Phonograph A1 chain + wow correction (96k/24)" needle96.wav -1 pa1 --set UseWowCorrection=YES
 run_sox "sox rate -v 88200 (44.1k/16 -> 88.2k/24)" cd.wav 88200
 run_sox "sox rate -v 96000 (192k/24 -> 96k/24)" hires192.wav 96000

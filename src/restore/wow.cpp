@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string_view>
 
 namespace auralune {
@@ -62,7 +63,8 @@ void zeroPhaseTwice(std::span<double> x, const BiquadCoeffs& k, Progress& progre
 void revolutionBand(std::span<double> points, std::span<double> slow, SpeedColumn column,
                     const wow::DetectorFilters& f)
 {
-    Progress quiet;
+    // Small beside the full-rate chain: counted as none of its progress.
+    Progress quiet{std::numeric_limits<std::uint64_t>::max(), 0, {}};
     zeroPhaseTwice(points, wow::kRevolutionLowPass, quiet);
     zeroPhaseTwice(points, f.drift, quiet);
     if (column == SpeedColumn::Fast78)

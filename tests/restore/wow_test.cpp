@@ -364,3 +364,4 @@ TEST(WowCorrection, NoSwayLeavesTheAudioAsItIs)
 
 }  // namespace
 }  // namespace auralune
+
