@@ -263,11 +263,13 @@ TEST(WowControl, LocksOnlyOntoTheRevolutionPeriod)
     struct Case {
         double spacing;
         bool locks;
+        std::uint64_t crossings = 30;
     };
+    // 21 crossings leave a last window of one point, which has no slope.
     for (const Case& c : {Case{expected, true}, Case{1.05 * expected, true}, Case{0.95 * expected, true},
-                          Case{1.15 * expected, false}, Case{0.85 * expected, false}}) {
+                          Case{1.15 * expected, false}, Case{0.85 * expected, false}, Case{expected, true, 21}}) {
         SCOPED_TRACE(c.spacing);
-        const auto frames = static_cast<std::uint64_t>(30 * c.spacing);
+        const auto frames = static_cast<std::uint64_t>(static_cast<double>(c.crossings) * c.spacing);
         std::vector<double> control(frames);
         for (std::uint64_t n = 0; n < frames; ++n)
             control[n] = std::fmod(static_cast<double>(n) + 0.5 * c.spacing, 2 * c.spacing) < c.spacing ? 1.0 : -1.0;
@@ -285,7 +287,8 @@ TEST(WowControl, LocksOnlyOntoTheRevolutionPeriod)
         wow::ControlSine sine(fitted, isPositive, frames);
         std::vector<double> ideal(2 * frames);
         sine.write(ideal, 2);
-        for (std::uint64_t k = 1; k + 1 < 30; ++k) {
+        EXPECT_TRUE(std::ranges::all_of(ideal, [](double v) { return std::abs(v) <= 1.0; }));
+        for (std::uint64_t k = 1; k + 1 < c.crossings; ++k) {
             const auto middle = static_cast<std::uint64_t>(static_cast<double>(k) * c.spacing);
             EXPECT_NEAR(ideal[2 * middle], -control[middle], 0.01) << k;
             EXPECT_EQ(ideal[2 * middle], ideal[2 * middle + 1]);
