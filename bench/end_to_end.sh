@@ -72,5 +72,6 @@ sox -m -v 1 "$work/needle96.wav" -v 1 "$work/carrier.wav" "$work/cd4groove.wav" 
 run_cli "auralune JVC CD-4, defaults (96k/24, six channels)" cd4groove.wav -1 "JVC CD-4 Quadraphonic"
 run_cli "auralune High-Quality CD-4, defaults (96k/24, six channels)" cd4groove.wav -1 "High-Quality CD-4 Quadraphonic"
 run_cli "auralune SQ, defaults (96k/24, six channels)" needle96.wav -1 "SQ Quadraphonic"
+run_cli "auralune Phonograph A1 chain + wow correction (96k/24)" needle96.wav -1 pa1 --set UseWowCorrection=YES
 run_sox "sox rate -v 88200 (44.1k/16 -> 88.2k/24)" cd.wav 88200
 run_sox "sox rate -v 96000 (192k/24 -> 96k/24)" hires192.wav 96000

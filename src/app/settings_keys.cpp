@@ -68,14 +68,15 @@ const SettingDefinition kProcessingKeys[] = {
     {"UseHumRemovalBassCompensationCD4", T::Switch, "NO", 0, R::None, "useHumFilterBassCompensationCD4", &S::useHumFilterBassCompensationCD4, kSettingsUpdateCD4Tab, "useHumRemovalBassCompensationCD4", kResetCD4, 0},
     {"OutputCD4", T::Tag, "1", 0, R::None, "outputCD4", &S::outputCD4, kSettingsUpdateCD4Tab, "outputCD4", kResetCD4, 1},
 
-    // The wow reset sets real groove diameters (a 12-inch record), unlike
-    // the registered defaults of 1 mm.
+    // Groove diameters of a 12-inch record, as the wow reset sets them: the
+    // correction divides by the diameter, and 1 mm would make every 10 ms
+    // block gain or lose up to all its frames.
     {"UseWowCorrection", T::Switch, "NO", 0, R::None, "useWowCorrection", &S::useWowCorrection, kSettingsUpdateWowTab, "useWowCorrection", kResetWow, 0},
     {"RotationalSpeedWow", T::Tag, "1", 0, R::None, "rotationalSpeedWow", &S::rotationalSpeedWow, kSettingsUpdateWowTab, "rotationalSpeedWow", kResetWow, 1},
     {"PitchCorrectionWow", T::Tag, "1", 0, R::None, "pitchCorrectionWow", &S::pitchCorrectionWow, kSettingsUpdateWowTab, "pitchCorrectionWow", kResetWow, 1},
-    {"TonearmSwayWow", T::Real, "1", 0, R::None, "tonearmSwayWow", &S::tonearmSwayWow, kSettingsUpdateWowTab, "tonearmSwayWow", kResetWow, 1.0},
-    {"StartDiameterWow", T::Real, "1", 0, R::Positive, "startDiameterWow", &S::startDiameterWow, kSettingsUpdateWowTab, "startDiameterWow", kResetWow, 300.0},
-    {"StopDiameterWow", T::Real, "1", 0, R::Positive, "stopDiameterWow", &S::stopDiameterWow, kSettingsUpdateWowTab, "stopDiameterWow", kResetWow, 120.0},
+    {"TonearmSwayWow", T::Real, "1.0", 0, R::Positive, "tonearmSwayWow", &S::tonearmSwayWow, kSettingsUpdateWowTab, "tonearmSwayWow", kResetWow, 1.0},
+    {"StartDiameterWow", T::Real, "300", 0, R::Positive, "startDiameterWow", &S::startDiameterWow, kSettingsUpdateWowTab, "startDiameterWow", kResetWow, 300.0},
+    {"StopDiameterWow", T::Real, "120", 0, R::Positive, "stopDiameterWow", &S::stopDiameterWow, kSettingsUpdateWowTab, "stopDiameterWow", kResetWow, 120.0},
 };
 
 // Text behind the suffix rows, which the catalogue composes at run time.

@@ -31,7 +31,7 @@ enum class ValueRule {
     AmbisonicUhjRegime,   // 1-5
     NonNegative,          // the clip threshold, dB
     GrooveDistortionStep, // 0 to below 5: the slider's five steps
-    Positive,             // groove diameters, mm (the wow correction divides by them)
+    Positive,             // tonearm sway and groove diameters, mm (the wow correction divides by the diameters)
     AbsolutePath,         // or empty, which stands for the Music folder
     FileNameSuffix,       // no "/": a suffix must not leave the destination folder
 };

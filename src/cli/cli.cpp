@@ -2,7 +2,6 @@
 
 #include "app/settings_model.h"
 #include "cli/commands.h"
-#include "enhance/availability.h"
 
 #include <CLI/CLI.hpp>
 
@@ -17,14 +16,6 @@ int CommandContext::fail(int status, const std::string& message)
     err << "auralune-cli: " << message << '\n';
     exitCode = status;
     return status;
-}
-
-std::optional<std::string> unavailableSettingValue(std::string_view key, const StoredValue& value)
-{
-    const auto* text = std::get_if<std::string>(&value);
-    if (!kWowCorrectionAvailable && key == "UseWowCorrection" && text && *text == "YES")
-        return "wow correction is not available yet";
-    return std::nullopt;
 }
 
 bool wantsLogOnStandardError(const std::vector<std::string>& args)

@@ -27,10 +27,6 @@ struct CommandContext {
     int fail(int status, const std::string& message);
 };
 
-// Why a value may not be chosen yet although it fits its key (a feature
-// that has not been written), or nothing.
-std::optional<std::string> unavailableSettingValue(std::string_view key, const StoredValue& value);
-
 // Each command module adds its subcommands to the application.
 void addCatalogueCommand(CLI::App& app, CommandContext& context);
 void addSettingsCommand(CLI::App& app, CommandContext& context);

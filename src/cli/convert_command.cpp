@@ -235,8 +235,6 @@ std::optional<int> applyRequest(CommandContext& context, const ConvertRequest& r
         const SettingInput input = parseSettingInput(*setting, entry.substr(equals + 1));
         if (!input.value)
             return context.fail(kExitUsage, input.problem);
-        if (auto reason = unavailableSettingValue(key, *input.value))
-            return context.fail(kExitUsage, *reason);
         if (const auto* text = std::get_if<std::string>(&*input.value))
             run.setString(key, *text);
         else
@@ -244,9 +242,6 @@ std::optional<int> applyRequest(CommandContext& context, const ConvertRequest& r
     }
 
     SettingsModel model(run, context.services.log, context.services.musicFolder);
-    if (!kWowCorrectionAvailable && model.switchValue("UseWowCorrection"))
-        return context.fail(kExitUsage, "wow correction is not available yet: turn it off with "
-                                        "'settings set UseWowCorrection NO'");
     EnhancementCode enhancement1 = model.filterType1();
     EnhancementCode enhancement2 = model.filterType2();
     std::uint32_t format = model.outputFormatType();

@@ -118,10 +118,6 @@ void setSetting(CommandContext& context, const std::string& key, const std::stri
         context.fail(kExitUsage, input.problem);
         return;
     }
-    if (auto reason = unavailableSettingValue(setting->key, *input.value)) {
-        context.fail(kExitUsage, *reason);
-        return;
-    }
     DefaultsStore& store = context.services.defaults;
     if (const auto* value = std::get_if<std::string>(&*input.value))
         store.setString(std::string(setting->key), *value);
@@ -168,7 +164,8 @@ void addSettingsCommand(CLI::App& app, CommandContext& context)
     CLI::App* settings = app.add_subcommand("settings", "Show and change the stored settings");
     settings->require_subcommand(1);
 
-    settings->add_subcommand("list", "Every setting with its value; '*' marks values that differ from the default")
+    settings->add_subcommand("list", "Every setting with its value; '*' marks values that differ from the default. "
+                                      "PitchCorrectionWow is stored and carried but no processing reads it")
         ->callback([&context] { listSettings(context); });
 
     auto getKey = std::make_shared<std::string>();

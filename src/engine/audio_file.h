@@ -349,6 +349,22 @@ public:
     void Groove24(std::uint32_t stage);
 
     // =======================================================================
+    // Wow correction
+    // =======================================================================
+
+    // Step 6 of the phonograph chain, in place on the stage's stereo source
+    // buffer of dstFrames frames: detection, locking, then correction. When
+    // no once-per-revolution wow is found the audio stays as it is and
+    // warning 0x100 is set; a failed allocation sets error 0x2.
+    void WowCorrection(std::span<double> source);
+    // Locks the detector's control signal, given as `points` stretched by
+    // `factor` to `frames` frames (factor 1: the signal itself). On success
+    // fills the fitted crossing positions and the sign after each crossing;
+    // otherwise logs, ORs 0x100 into warning and returns false.
+    bool ControlSinWaveFit(std::span<const double> points, std::uint64_t frames, std::uint32_t factor,
+                           std::vector<double>& fitted, std::vector<bool>& isPositive);
+
+    // =======================================================================
     // Fields
     // =======================================================================
 

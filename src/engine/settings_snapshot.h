@@ -80,10 +80,10 @@ struct SettingsSnapshot {
 
     bool useWowCorrection = false;
     int rotationalSpeedWow = 1;
-    int pitchCorrectionWow = 1;
+    int pitchCorrectionWow = 1;       // stored and carried; no stage reads it
     double tonearmSwayWow = 1.0;      // mm
-    double startDiameterWow = 1.0;    // mm
-    double stopDiameterWow = 1.0;     // mm
+    double startDiameterWow = 300.0;  // mm, a 12-inch record's outer groove
+    double stopDiameterWow = 120.0;   // mm, its run-out
 
     bool operator==(const SettingsSnapshot&) const = default;
 };

@@ -22,8 +22,4 @@ constexpr bool outputFormatAvailable(std::uint32_t tag)
     return tag != 4 && tag != 8 && tag != 16;
 }
 
-// Wow detection and correction in the phonograph chain has not been written
-// yet: front ends refuse to turn "UseWowCorrection" on.
-inline constexpr bool kWowCorrectionAvailable = false;
-
 }  // namespace auralune

@@ -52,6 +52,7 @@ struct ChainOptions {
     bool gainRanging = false;
     bool cartridgeBalance = false;
     bool discEchoRemoval = false;
+    bool wow = false;
     bool dizor = false;
     bool popClick = false;
     bool crackle = false;
@@ -72,6 +73,7 @@ ChainOptions chainOptions(ChainGroup group, const SettingsSnapshot& s)
         o.gainRanging = s.useGainRanging;
         o.cartridgeBalance = s.useCartridgeBalance;
         o.discEchoRemoval = s.useDiscEchoRemoval;
+        o.wow = s.useWowCorrection;
         o.dizor = s.useDeroz2ResponseCorrection;
         o.popClick = s.phonographPopClick == 2;
         o.crackle = s.phonographPopClick == 3;
@@ -137,7 +139,11 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
         CartridgeBalance(source);
     if (options.discEchoRemoval)
         DiscEchoRemoval(source);
-    // Wow detection and correction belong here, before DIZOR-OV.
+    if (options.wow) {
+        WowCorrection(source);
+        if (error != 0)
+            return;
+    }
     if (options.dizor)
         DizorResponseCorrection(source);
     // A failure inside a called stage must reach the processing pass, so

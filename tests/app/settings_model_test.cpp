@@ -41,6 +41,11 @@ TEST_F(SettingsModelTest, FreshStoreAnswersTheRegisteredForms)
     EXPECT_TRUE(store.storedKeys().empty());
 
     EXPECT_EQ(model.realValue("ClipThreshold"), 2.0);
+    // A 12-inch record's groove diameters and a 1 mm sway: about 0.3 % to
+    // 0.8 % speed correction at the control's peak.
+    EXPECT_EQ(model.realValue("TonearmSwayWow"), 1.0);
+    EXPECT_EQ(model.realValue("StartDiameterWow"), 300.0);
+    EXPECT_EQ(model.realValue("StopDiameterWow"), 120.0);
     EXPECT_EQ(model.mode(), 64u);   // the registered "1" has no mode bit
     EXPECT_EQ(model.filterDefaults1(), std::vector<std::string>(22, "1"));
     EXPECT_TRUE(log.lines().empty());
@@ -75,6 +80,10 @@ TEST_F(SettingsModelTest, CorruptedValuesFallBackWithOneWarning)
         {"OutputFormatType", std::string("16384"), [&] { EXPECT_EQ(model.outputFormatType(), 1u); }},
         {"HiResType", std::string("4294967296"), [&] { EXPECT_EQ(model.tagValue("HiResType"), 1u); }},
         {"CaptureSpeed", std::string("-2"), [&] { EXPECT_EQ(model.tagValue("CaptureSpeed"), 1u); }},
+        {"StartDiameterWow", std::string("0"), [&] { EXPECT_EQ(model.realValue("StartDiameterWow"), 300.0); }},
+        {"StopDiameterWow", std::string("-120"), [&] { EXPECT_EQ(model.realValue("StopDiameterWow"), 120.0); }},
+        {"TonearmSwayWow", std::string("0"), [&] { EXPECT_EQ(model.realValue("TonearmSwayWow"), 1.0); }},
+        {"TonearmSwayWow", std::string("nan"), [&] { EXPECT_EQ(model.realValue("TonearmSwayWow"), 1.0); }},
         {"FileSuffixKE", std::string("/../../etc"), [&] { EXPECT_EQ(model.fileSuffix(2), "-ke"); }},
         {"DestinationFolder", std::string("relative/out"), [&] { EXPECT_EQ(model.destinationFolder(), kMusic); }},
         {"ShowFullPath", std::vector<std::string>{"YES"}, [&] { EXPECT_FALSE(model.switchValue("ShowFullPath")); }},
