@@ -147,6 +147,7 @@ private:
         std::uint64_t discarded = 0;
         log_.info("Eumerating remaining chunks");
         job_.discardBytes = 0;
+        job_.srcSkippedMetadata.clear();
         if (position + 8 >= length) {
             log_.info(" Bytes from unknown chunks = 0 (hex) 0 (dec)");
             return fail("This file is missing a data chunk", kErrorHeader);
@@ -169,6 +170,8 @@ private:
             } else {
                 log_.info(" Discarding chunk");
                 discarded += 8 + std::uint64_t{size};
+                if (const std::string id = fieldText(header, 4); !isFillerChunk(id))
+                    job_.srcSkippedMetadata.push_back(id);
             }
             log_.info(chunkSizeText(size));
             position += 8 + std::uint64_t{size};

@@ -91,7 +91,6 @@ TEST_F(ConvertCommand, BadUsageExitsWithTwoAndSaysWhy)
         {{"-1", "Nonesuch", source}, "unknown enhancement 'Nonesuch'"},
         {{"-1", "Hi-Res", "-2", "Hi-Res", source}, "Hi-Res is not supported downstream of Hi-Res"},
         {{"--format", "mp3", source}, "unknown output format 'mp3'"},
-        {{"--format", "flac", source}, "the output format FLAC is not available yet"},
         {{"--format", "wav-lr", source}, "WAV L+R is not supported with this enhancement"},
         {{"--output-dir", (dir.path() / "missing").string(), source}, "does not exist"},
         {{"--output-dir", dir.path().string(), "--next-to-source", source}, "excludes"},
