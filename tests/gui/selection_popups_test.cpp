@@ -81,7 +81,7 @@ private slots:
         QCOMPARE(shownMarks(window->filterTypePopup1()), std::vector<int>{35});
         QCOMPARE(shownTags(window->filterTypePopup2()), std::vector<quint64>{kNone});
         QVERIFY(shownMarks(window->filterTypePopup2()).empty());
-        QCOMPARE(shownTags(window->outputFormatTypePopup()), (std::vector<quint64>{1, 2}));   // no AIFF/FLAC writers yet
+        QCOMPARE(shownTags(window->outputFormatTypePopup()), (std::vector<quint64>{1, 2, 4, 8, 16}));
         QCOMPARE(shownMarks(window->outputFormatTypePopup()), std::vector<int>{1});
 
         // A hidden entry is out of reach of the keyboard as well.
