@@ -125,7 +125,7 @@ private slots:
         QVERIFY(choose(window->filterTypePopup1(), kA1));
         QVERIFY(!choose(window->outputFormatTypePopup(), 32));
         QVERIFY(choose(window->filterTypePopup2(), kLumora51));
-        QCOMPARE(shownTags(window->outputFormatTypePopup()).size(), std::size_t{11});
+        QCOMPARE(shownTags(window->outputFormatTypePopup()).size(), std::size_t{14});
         QCOMPARE(shownMarks(window->outputFormatTypePopup()), (std::vector<int>{1, 6, 10}));
         QVERIFY(choose(window->outputFormatTypePopup(), 32));
         QCOMPARE(stored(p, "OutputFormatType"), std::string("32"));
