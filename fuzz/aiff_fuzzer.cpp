@@ -22,13 +22,7 @@ void roundTrip(const AudioFile& source, const Platform& platform)
     job.dstFileType = source.srcFileType;
     job.dstEndianessValues = kEndianBig;
     job.dstEndianessData = source.srcEndianessData;
-    job.dstFrames = job.srcFrames = source.srcFrames;
-    job.dstFrameRate = job.srcFrameRate = source.srcFrameRate;
-    job.dstChannelsData = source.srcChannels;
-    job.dstSampleBits = source.srcSampleBits;
-    job.dstSampleBytes = source.srcSampleBytes;
-    job.dstAudioData = source.srcAudioData;
-    job.srcID3ChunkData = source.srcID3ChunkData;
+    fuzz::copySourceToDestination(source, job);
     std::vector<std::uint8_t> image;
     job.CreateDestBufferAIFC(image);
 

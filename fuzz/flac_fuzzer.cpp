@@ -21,11 +21,9 @@ void roundTrip(const AudioFile& source, const Platform& platform)
     job.initWithName("fuzz.flac", false, false);
     job.dstFileType = kFileFlac;
     job.dstEndianessValues = job.dstEndianessData = kEndianLittle;
-    job.dstFrames = job.srcFrames = source.srcFrames;
-    job.dstFrameRate = job.srcFrameRate = source.srcFrameRate;
-    job.dstChannelsData = source.srcChannels;
-    job.dstSampleBits = source.srcSampleBits;
+    fuzz::copySourceToDestination(source, job);
     job.dstSampleBytes = 4;
+    job.dstAudioData.clear();
     // The decoded little-endian samples as sign-extended 32-bit words.
     const std::size_t width = source.srcSampleBytes;
     for (std::size_t i = 0; i + width <= source.srcAudioData.size(); i += width) {
@@ -36,7 +34,6 @@ void roundTrip(const AudioFile& source, const Platform& platform)
     job.srcVorbisComments = source.srcVorbisComments;
     job.srcVorbisCommentsPresent = source.srcVorbisCommentsPresent;
     job.srcPictureChunkDict = source.srcPictureChunkDict;
-    job.srcID3ChunkData = source.srcID3ChunkData;
     std::vector<std::uint8_t> image;
     job.CreateDestBufferFLAC(image);
     // A rate libFLAC cannot store is refused, never written.

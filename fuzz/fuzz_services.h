@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/audio_file.h"
 #include "platform/platform.h"
 
 // Platform services for the fuzzers: nothing kept, every alert answered
@@ -27,5 +28,19 @@ struct Services {
     SequenceRandomSource random{{1}};
     Platform platform{log, defaults, notifications, mainThread, alerts, beeper, clock, random};
 };
+
+// A destination job that writes what `source` read: its format facts, its
+// samples as they were stored and its ID3 chunk. The caller sets the
+// destination type and byte orders.
+inline void copySourceToDestination(const AudioFile& source, AudioFile& job)
+{
+    job.dstFrames = job.srcFrames = source.srcFrames;
+    job.dstFrameRate = job.srcFrameRate = source.srcFrameRate;
+    job.dstChannelsData = source.srcChannels;
+    job.dstSampleBits = source.srcSampleBits;
+    job.dstSampleBytes = source.srcSampleBytes;
+    job.dstAudioData = source.srcAudioData;
+    job.srcID3ChunkData = source.srcID3ChunkData;
+}
 
 }  // namespace auralune::fuzz

@@ -329,17 +329,26 @@ private:
             memoryFailed_ = true;
             return false;
         }
-        std::uint8_t* out = samples_.data() + used;
-        for (unsigned n = 0; n < blockSize; ++n)
-            for (unsigned c = 0; c < channels_; ++c) {
-                const auto value = static_cast<std::uint32_t>(channelSamples[c][n]);
-                *out++ = static_cast<std::uint8_t>(value);
-                *out++ = static_cast<std::uint8_t>(value >> 8);
-                if (bytesPerSample_ == 3)
-                    *out++ = static_cast<std::uint8_t>(value >> 16);
-            }
+        if (bytesPerSample_ == 2)
+            interleave<2>(channelSamples, blockSize, samples_.data() + used);
+        else
+            interleave<3>(channelSamples, blockSize, samples_.data() + used);
         frames_ += blockSize;
         return true;
+    }
+
+    // The low bytes of each decoded sample, little-endian, frame by frame.
+    template <unsigned kWidth>
+    void interleave(const FLAC__int32* const channelSamples[], unsigned blockSize, std::uint8_t* out) const
+    {
+        for (unsigned n = 0; n < blockSize; ++n)
+            for (unsigned c = 0; c < channels_; ++c, out += kWidth) {
+                const auto value = static_cast<std::uint32_t>(channelSamples[c][n]);
+                out[0] = static_cast<std::uint8_t>(value);
+                out[1] = static_cast<std::uint8_t>(value >> 8);
+                if constexpr (kWidth == 3)
+                    out[2] = static_cast<std::uint8_t>(value >> 16);
+            }
     }
 
     // The announced size at once when it is plausible for the file (FLAC
