@@ -80,6 +80,13 @@ TEST(FormatConversion, EveryFormatConvertsIntoEveryFormatWithTheSameIntegers)
                 if (source == original && target.outputFormat == kFileAiff) {
                     EXPECT_EQ(c.job.tableText(TableText::FileType), "WAV audio > AIFF audio");
                 }
+                // And back to WAV: the original integers, whatever the way.
+                if (source == original && target.outputFormat != 1) {
+                    Conversion back(c.written(), kFileWav, "-back");
+                    back.convert();
+                    ASSERT_EQ(back.job.state, kStateConverted) << what;
+                    EXPECT_EQ(test::soxRawSamples(back.written().string()), samples) << what << " and back";
+                }
             }
     }
 }
