@@ -91,31 +91,23 @@ TEST(FormatConversion, EveryFormatConvertsIntoEveryFormatWithTheSameIntegers)
     }
 }
 
-// A WAV with broadcast-wave, iXML, ID3 and LIST chunks.
+// A WAV with broadcast-wave, iXML, ID3 and LIST chunks; `ixml` and `id3`
+// get the whole chunks as a reader keeps them.
 fs::path wavWithMetadata(const fs::path& folder, Bytes& ixml, Bytes& id3)
 {
     const fs::path path = folder / "tagged.wav";
-    Bytes samples(4 * 4410);
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<std::uint8_t>(i * 13);
-    const Bytes ixmlData{'<', 'B', 'W', 'F', 'X', 'M', 'L', '>', 'x', '<', '/', 'B', 'W', 'F', 'X', 'M', 'L', '>'};
-    const Bytes id3Data{'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0};
     test::writeFile(path, test::RiffBuilder()
                               .fmt(2, 44100, 16)
                               .chunk("bext", Bytes(602, 0x41))
-                              .chunk("iXML", ixmlData)
-                              .chunk("ID3 ", id3Data)
+                              .chunk("iXML", {'<', 'B', 'W', 'F', 'X', 'M', 'L', '/', '>', 0})
+                              .chunk("ID3 ", {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0})
                               .chunk("LIST", {'I', 'N', 'F', 'O'})
-                              .chunk("data", samples)
+                              .chunk("data", Bytes(4 * 4410, 7))
                               .image());
-    ixml.clear();
-    bytes::appendText(ixml, "iXML");
-    bytes::appendLE(ixml, static_cast<std::uint32_t>(ixmlData.size()));
-    ixml.insert(ixml.end(), ixmlData.begin(), ixmlData.end());
-    id3.clear();
-    bytes::appendText(id3, "ID3 ");
-    bytes::appendLE(id3, static_cast<std::uint32_t>(id3Data.size()));
-    id3.insert(id3.end(), id3Data.begin(), id3Data.end());
+    test::JobHarness reader(path.string());
+    reader.job.AnalyseWAV(true);
+    ixml = reader.job.srcIXMLChunkData;
+    id3 = reader.job.srcID3ChunkData;
     return path;
 }
 
