@@ -1,5 +1,6 @@
 #include "engine/audio_file.h"
 #include "engine/text_format.h"
+#include "formats/flac.h"
 #include "formats/processing_mark.h"
 
 #include <algorithm>
@@ -47,6 +48,15 @@ std::vector<std::string> AudioFile::uncarriedMetadata() const
     }
     if (!srcID3ChunkData.empty() && carriedID3ChunkSize() == 0)
         lost.emplace_back("ID3 (empty or damaged)");
+    if (flac) {
+        constexpr const char* kTooLarge = " (too large for a FLAC metadata block)";
+        if (carriedBextChunkSize() > kFlacMaxApplicationBytes)
+            lost.push_back(std::string("bext") + kTooLarge);
+        if (carriedIXMLChunkSize() > kFlacMaxApplicationBytes)
+            lost.push_back(std::string("iXML") + kTooLarge);
+        if (carriedID3ChunkSize() > kFlacMaxApplicationBytes)
+            lost.push_back(std::string("ID3") + kTooLarge);
+    }
     if (!flac && !srcVorbisComments.empty())
         lost.emplace_back("Vorbis comments (only FLAC holds them)");
     if (!flac && !srcPictureChunkDict.empty())

@@ -24,6 +24,10 @@ std::vector<std::uint8_t> pictureNumber(std::uint32_t value);
 std::uint32_t pictureNumberValue(const std::map<std::string, std::vector<std::uint8_t>>& picture,
                                  const std::string& key);
 
+// A metadata block's length field has 24 bits: an APPLICATION block holds
+// at most this many chunk bytes after its 4-byte ID.
+inline constexpr std::uint64_t kFlacMaxApplicationBytes = (std::uint64_t{1} << 24) - 1 - 4;
+
 // The 8192-byte PADDING blocks that follow the ID3 and Vorbis comment
 // blocks, room for taggers to grow them in place.
 inline constexpr unsigned kFlacPaddingBytes = 8192;

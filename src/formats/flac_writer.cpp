@@ -214,12 +214,14 @@ void AudioFile::CreateDestBufferFLAC(std::vector<std::uint8_t>& buffer)
         !FLAC__stream_encoder_set_total_samples_estimate(e, dstFrames))
         return failed("FLAC encoder settings refused");
 
-    // The carried chunks, built as for WAV (little-endian sizes).
+    // The carried chunks, built as for WAV (little-endian sizes); one too
+    // large for a metadata block is left out (and named as not carried).
+    const auto fitting = [](std::uint64_t size) { return size <= kFlacMaxApplicationBytes ? size : 0; };
     std::vector<std::uint8_t> mark, bext, ixml, id3;
     CreateMetadataChunk(mark);
-    CreateBextChunk(bext, carriedBextChunkSize());
-    CreateIXMLChunk(ixml, carriedIXMLChunkSize());
-    CreateID3Chunk(id3, carriedID3ChunkSize());
+    CreateBextChunk(bext, fitting(carriedBextChunkSize()));
+    CreateIXMLChunk(ixml, fitting(carriedIXMLChunkSize()));
+    CreateID3Chunk(id3, fitting(carriedID3ChunkSize()));
     if ((error & ~errorBefore) != 0)
         return failed("FLAC metadata allocation");
 

@@ -356,5 +356,19 @@ TEST(FlacWriter, AnyFailedStepFailsTheJobAndWritesNothing)
     }
 }
 
+// A chunk past the 24-bit block length is left out and named, not a reason
+// to fail the whole conversion.
+TEST(FlacWriter, AChunkTooLargeForABlockIsNamedAndLeftOut)
+{
+    JobHarness h;
+    prepare(h.job, 100, 16);
+    h.job.srcID3ChunkData = chunkOf("ID3 ", Bytes(kFlacMaxApplicationBytes, 0));
+    Bytes image;
+    h.job.CreateDestBufferFLAC(image);
+    EXPECT_EQ(h.job.error, 0) << logText(h.log);
+    EXPECT_LT(image.size(), 100000u);
+    EXPECT_EQ(h.job.uncarriedMetadata(), std::vector<std::string>{"ID3 (too large for a FLAC metadata block)"});
+}
+
 }  // namespace
 }  // namespace auralune::test
