@@ -384,21 +384,8 @@ void AudioFile::CreateDestBufferWAV(std::vector<std::uint8_t>& buffer)
 
     if (plan.metadataDropped)
         platform.log.warning("Metadata chunks too large for the 4GB limit are left out");
-    if (plan.truncated) {
-        dstFrames = static_cast<std::uint32_t>(plan.frames);
-        const auto seconds = [](double frames, double rate) {
-            return rate > 0 ? static_cast<unsigned long>(std::min(frames / rate, 1e15)) : 0ul;
-        };
-        const unsigned long from = seconds(srcFrames, srcFrameRate);
-        const unsigned long to = seconds(dstFrames, dstFrameRate);
-        platform.log.warning(
-            formatText("Audio duration trucated from %02lu:%02lu > %02lu:%02lu to fit within 4GB limit", from / 60,
-                       from % 60, to / 60, to % 60));
-        setTableText(TableText::Duration,
-                     formatText("%02lu:%02lu > %02lu:%02lu", from / 60, from % 60, to / 60, to % 60));
-        postRefresh();
-        warning |= kWarningTruncated4GB;
-    }
+    if (plan.truncated)
+        truncateDestinationAudio(plan.frames);
 
     const std::size_t before = buffer.size();
     const int errorBefore = error;
