@@ -47,9 +47,9 @@ std::array<std::uint8_t, 10> encodeExtendedRate(double rate)
         if (known.rate == rate)
             return known.bytes;
     std::array<std::uint8_t, 10> field{};
-    const auto whole = static_cast<std::uint64_t>(std::clamp(rate, 0.0, 4294967295.0));
-    if (whole == 0)
+    if (!(rate >= 1))   // NaN too
         return field;
+    const auto whole = static_cast<std::uint64_t>(std::min(rate, 4294967295.0));
     // Shift the value up until its top bit is the mantissa's integer bit.
     int shift = 0;
     while (((whole << shift) >> 63) == 0)
