@@ -15,7 +15,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-constexpr std::uint8_t kStreamInfo = 0, kPadding = 1, kApplication = 2, kVorbisComment = 4, kPicture = 6;
+constexpr std::uint8_t kApplication = 2, kVorbisComment = 4, kPicture = 6;
 
 // A FLAC file as its metadata blocks and its frames, to take apart and put
 // together again with blocks changed, added or lying about their length.
@@ -293,12 +293,6 @@ TEST(FlacWriter, DestinationsPassFlacTestWithTheBlocksInOrder)
         writeFile(path, image);
         EXPECT_TRUE(runQuietly("flac -t -s '" + path + "'")) << bits;
 
-        const FlacBlocks blocks = FlacBlocks::parse(image);
-        std::vector<std::uint8_t> types;
-        for (const auto& [type, data] : blocks.blocks)
-            types.push_back(type);
-        EXPECT_EQ(types, (std::vector<std::uint8_t>{kStreamInfo, kApplication, kApplication, kApplication, kApplication,
-                                                    kPadding, kVorbisComment, kPadding, kPicture}));
         const std::string listing = commandOutput("metaflac --list '" + path + "'");
         std::vector<std::string> order;
         for (std::size_t at = listing.find("METADATA block #"); at != std::string::npos;
