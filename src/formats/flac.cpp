@@ -445,6 +445,7 @@ private:
             return;
         }
         vorbisPresent_ = true;
+        unsigned skipped = 0;
         for (FLAC__uint32 i = 0; i < block.num_comments; ++i) {
             const FLAC__StreamMetadata_VorbisComment_Entry& entry = block.comments[i];
             if (entry.entry == nullptr || entry.length == 0)
@@ -453,10 +454,13 @@ private:
                 validUtf8(std::string_view(reinterpret_cast<const char*>(entry.entry), entry.length));
             if (!isVorbisCommentEntry(text)) {
                 log_.info(" Skipping a Vorbis comment that is not NAME=value");
+                ++skipped;
                 continue;
             }
             comments_.push_back(text);
         }
+        if (skipped != 0)
+            job_.srcSkippedMetadata.push_back(formatText("%u Vorbis comment entries not of the form NAME=value", skipped));
     }
 
     void keepPicture(const FLAC__StreamMetadata_Picture& picture)

@@ -243,12 +243,24 @@ TEST(FlacReader, DamagedStreamsAreRefusedAndOddBlocksSkipped)
         }
     }
 
-    // A comment block without entries leaves the comments unset.
+    // A comment block without entries leaves the comments unset; an entry
+    // without "=" is skipped and named.
     JobHarness h("/m/a.flac");
     h.job.AnalyseFLACImage(withoutComments.image(), true);
     EXPECT_EQ(h.job.error, 0);
     EXPECT_FALSE(h.job.srcVorbisCommentsPresent);
     EXPECT_TRUE(h.job.srcVorbisComments.empty());
+    Bytes oneBadComment = emptyComments;
+    oneBadComment[5] = 1;
+    bytes::appendLE(oneBadComment, std::uint32_t{5});
+    bytes::appendText(oneBadComment, "TITLE");
+    withoutComments.blocks[1].second = oneBadComment;
+    JobHarness bad("/m/a.flac");
+    bad.job.AnalyseFLACImage(withoutComments.image(), true);
+    EXPECT_EQ(bad.job.error, 0);
+    EXPECT_TRUE(bad.job.srcVorbisComments.empty());
+    EXPECT_EQ(bad.job.srcSkippedMetadata,
+              (std::vector<std::string>{"1 Vorbis comment entries not of the form NAME=value", "LIST"}));
 }
 
 // A FLAC destination of `frames` frames of the test samples as 32-bit words.
