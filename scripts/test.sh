@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite:
 # the tests once under AddressSanitizer and UndefinedBehaviorSanitizer (the
-# engine, app and CLI; leaks included), a bounded fuzzing run of the WAV
-# reader, and the whole suite of the normal build (desktop tests included).
+# engine, app and CLI; leaks included), a bounded fuzzing run of the WAV,
+# AIFF and FLAC readers, and the whole suite of the normal build (desktop tests included).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh

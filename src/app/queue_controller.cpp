@@ -2,6 +2,7 @@
 
 #include "app/destination_naming.h"
 #include "app/settings_keys.h"
+#include "formats/file_formats.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,14 +12,7 @@ namespace auralune {
 
 bool hasSourceFileExtension(const std::string& path)
 {
-    std::string extension = std::filesystem::path(path).extension().string();
-    if (extension.empty())
-        return false;
-    extension.erase(0, 1);
-    for (char& c : extension)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return extension == "AIF" || extension == "AIFF" || extension == "AIFC" || extension == "WAV" ||
-           extension == "FLAC";
+    return fileFormatForPath(path) != nullptr;
 }
 
 QueueController::QueuedJob::QueuedJob(const Platform& shared, std::unique_ptr<RandomSource> ownRandom)

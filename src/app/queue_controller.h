@@ -22,11 +22,6 @@ inline constexpr const char* kDropViewAddFileMsg = "DropViewAddFileMsg";
 
 // The extensions the queue accepts, compared ignoring case.
 bool hasSourceFileExtension(const std::string& path);
-// The types the open panel offers (it compares them as written).
-inline constexpr std::array<std::string_view, 15> kOpenPanelFileTypes{
-    "aif", "AIF", "Aif", "aiff", "AIFF", "Aiff", "aifc", "AIFC", "Aifc",
-    "wav", "WAV", "Wav", "flac", "FLAC", "Flac",
-};
 
 // Told when the table must be redrawn. Called on the main thread.
 class QueueObserver {

@@ -2,6 +2,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/text_format.h"
+#include "formats/file_formats.h"
 
 #include <CLI/CLI.hpp>
 
@@ -31,6 +32,20 @@ void printCatalogue(std::ostream& out)
     for (const OutputFormat& format : kOutputFormats)
         out << formatText("  %5u  %s%s\n", format.tag, std::string(format.label).c_str(),
                     format.needsSixChannels ? " (six-channel results only)" : "");
+
+    out << "\nFile formats:\n" << formatText("  %-6s %-16s %-16s %s\n", "word", "extensions", "written as", "MIME types");
+    for (const FileFormat& format : kFileFormats) {
+        std::string extensions, mimeTypes;
+        for (std::string_view extension : format.extensions)
+            if (!extension.empty())
+                extensions.append(extensions.empty() ? "" : " ").append(extension);
+        for (std::string_view mime : format.mimeTypes)
+            if (!mime.empty())
+                mimeTypes.append(mimeTypes.empty() ? "" : " ").append(mime);
+        const std::string written(findFileType(format.fileType)->extension);
+        out << formatText("  %-6s %-16s %-16s %s\n", std::string(format.formatWord).c_str(), extensions.c_str(),
+                          format.writer ? written.c_str() : "(not written)", mimeTypes.c_str());
+    }
 
     out << "\nDestination folder options:\n" << formatText("  %5s  %s\n", "tag", "label");
     for (const DestinationFolderOption& option : kDestinationFolderOptions)

@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/console_services.h"
 #include "enhance/availability.h"
+#include "formats/file_formats.h"
 
 #include <CLI/CLI.hpp>
 
@@ -37,8 +38,9 @@ struct FormatName {
     std::uint32_t tag;
 };
 
-constexpr std::array<FormatName, 14> kFormatNames{{
-    {"unchanged", 1}, {"wav", 2}, {"aiff", 4}, {"aifc", 8}, {"flac", 16},
+// The words of the file formats themselves come from their table.
+constexpr std::array<FormatName, 10> kFormatNames{{
+    {"unchanged", 1},
     {"wav-lr", 32}, {"wav-clfe", 64}, {"wav-slsr", 128},
     {"wav-l", 256}, {"wav-r", 512}, {"wav-c", 1024}, {"wav-lfe", 2048}, {"wav-sl", 4096}, {"wav-sr", 8192},
 }};
@@ -67,6 +69,9 @@ std::optional<EnhancementCode> parseEnhancement(const std::string& text)
 std::optional<std::uint32_t> parseFormat(const std::string& text)
 {
     const std::string word = lowered(text);
+    for (const FileFormat& format : kFileFormats)
+        if (format.formatWord == word)
+            return static_cast<std::uint32_t>(format.fileType);
     for (const FormatName& format : kFormatNames)
         if (format.name == word)
             return format.tag;
@@ -260,9 +265,10 @@ std::optional<int> applyRequest(CommandContext& context, const ConvertRequest& r
     if (!request.format.empty()) {
         auto tag = parseFormat(request.format);
         if (!tag)
-            return context.fail(kExitUsage, "unknown output format '" + request.format +
-                                                "' (unchanged, wav, aiff, aifc, flac, wav-lr, wav-clfe, wav-slsr, "
-                                                "wav-l, wav-r, wav-c, wav-lfe, wav-sl, wav-sr)");
+            return context.fail(kExitUsage, "unknown output format '" + request.format + "' (unchanged, " +
+                                                formatWords() +
+                                                ", wav-lr, wav-clfe, wav-slsr, wav-l, wav-r, wav-c, wav-lfe, wav-sl, "
+                                                "wav-sr)");
         format = *tag;
     }
 
@@ -396,7 +402,8 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
     command->add_option("-2,--enhancement2", request->enhancement2,
                         "Enhancement 2, admitted after Enhancement 1; default None");
     command->add_option("--format", request->format,
-                        "unchanged (default), wav, aiff, aifc, flac, or a channel of a six-channel result: "
+                        "unchanged (default, the source's own type), wav, aiff, aifc, flac, or a channel of a "
+                        "six-channel result: "
                         "wav-lr, wav-clfe, wav-slsr, wav-l, wav-r, wav-c, wav-lfe, wav-sl, wav-sr");
     auto* outputDir = command->add_option("--output-dir", request->outputDir, "Write the files into this folder");
     auto* nextToSource = command->add_flag("--next-to-source", request->nextToSource,

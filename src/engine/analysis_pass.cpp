@@ -2,6 +2,7 @@
 #include "engine/audio_file.h"
 #include "engine/pass_lock.h"
 #include "engine/text_format.h"
+#include "formats/file_formats.h"
 
 #include <filesystem>
 #include <thread>
@@ -80,10 +81,9 @@ void AudioFile::AnalyseFileThread(const SettingsSnapshot& snapshot)
     } else {
         log.info(" File extension '" + extension + "' is supported.");
         if (error == 0) {
-            if (srcFileType == kFileWav) {
-                AnalyseWAV(true);
+            if (const FileFormat* format = findFileFormat(srcFileType); format && format->reader) {
+                (this->*format->reader)(true);
             } else {
-                // AIFF, AIFF-C and FLAC sources are not read yet.
                 log.error("Analysis of this file extension is NOT supported");
                 error |= kErrorFileType;
             }

@@ -1,22 +1,12 @@
 #include "engine/audio_file.h"
 
+#include "formats/file_formats.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 
 namespace auralune {
-
-namespace {
-
-std::string upper(std::string_view text)
-{
-    std::string result(text);
-    for (char& c : result)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return result;
-}
-
-}  // namespace
 
 AudioFile::AudioFile(const Platform& platform) : platform(platform) {}
 
@@ -33,21 +23,12 @@ void AudioFile::initWithName(const std::string& path, bool showExtension, bool s
     if (!showExtension)
         shown.replace_extension();
 
-    std::string extension = p.extension().string();
-    if (!extension.empty())
-        extension.erase(0, 1);
-    extension = upper(extension);
-
     std::string typeText;
-    if (extension == "AIF" || extension == "AIFF" || extension == "AIFC") {
-        // The AIFF reader decides between 4 and 8 from the file itself.
-        srcFileType = kFileAifc;
-    } else if (extension == "WAV") {
-        srcFileType = kFileWav;
-        typeText = "WAV audio";
-    } else if (extension == "FLAC") {
-        srcFileType = kFileFlac;
-        typeText = "FLAC audio";
+    if (const FileFormat* format = fileFormatForPath(path)) {
+        srcFileType = format->fileType;
+        // The AIFF reader decides between AIFF and AIFF-C from the file itself.
+        if (format->reader != &AudioFile::AnalyseAIFC)
+            typeText = findFileType(srcFileType)->typeText;
     } else {
         srcFileType = kFileUnsupported;
         typeText = "Unsupported";

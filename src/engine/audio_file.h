@@ -286,6 +286,33 @@ public:
     std::uint64_t carriedID3ChunkSize() const;
     // Logs a warning for each stored chunk too short to be carried.
     void WarnShortCarriedChunks();
+    // Past the 4 GB limit of RIFF and AIFF sizes: keeps the first `frames`
+    // frames and reports the cut (log line, duration text, warning 0x200).
+    void truncateDestinationAudio(std::uint64_t frames);
+
+    // Reads the AIFF or AIFF-C source inputFile, like AnalyseWAV.
+    void AnalyseAIFC(bool headerOnly);
+    void AnalyseAIFCImage(std::span<const std::uint8_t> image, bool headerOnly);
+    // Appends the whole destination AIFF (dstFileType 4) or AIFF-C (8) image.
+    void CreateDestBufferAIFC(std::vector<std::uint8_t>& buffer);
+    // Decodes the FLAC source inputFile through libFLAC: STREAMINFO and the
+    // carried blocks, and with headerOnly clear the samples. A full decode
+    // that fails, fails its MD5 check or ends short of STREAMINFO's sample
+    // count sets error 0x4.
+    void AnalyseFLAC(bool headerOnly);
+    void AnalyseFLACImage(std::span<const std::uint8_t> image, bool headerOnly);
+    // Appends the whole destination FLAC image, encoded by libFLAC from
+    // dstAudioData (32-bit words). Any failed encoder step sets error 0x8 and
+    // appends nothing.
+    void CreateDestBufferFLAC(std::vector<std::uint8_t>& buffer);
+
+    // Source metadata the destination will not hold, one "name (how to keep
+    // it, or why not)" entry each; empty when everything is carried.
+    std::vector<std::string> uncarriedMetadata() const;
+    // Names them in one warning line and in the destination report.
+    void ReportUncarriedMetadata();
+    // IDs of the metadata chunks and blocks a reader skipped ("LIST").
+    std::vector<std::string> srcSkippedMetadata;
 
     // =======================================================================
     // Metrics and reports

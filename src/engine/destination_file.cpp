@@ -1,5 +1,7 @@
 #include "engine/destination_file.h"
 
+#include "formats/file_formats.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,8 +138,8 @@ std::optional<DestinationType> destinationType(int outputFormat, int srcFileType
 
 bool canWriteFileType(int fileType)
 {
-    const FileTypeInfo* info = findFileType(fileType);
-    return info && info->extension == "wav";
+    const FileFormat* format = findFileFormat(fileType);
+    return format && format->writer;
 }
 
 OutputChannels outputChannels(EnhancementCode enhancement1, EnhancementCode enhancement2, std::uint32_t srcChannels,

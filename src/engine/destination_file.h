@@ -30,8 +30,7 @@ struct DestinationType {
 std::optional<DestinationType> destinationType(int outputFormat, int srcFileType, std::string_view srcExtension,
                                                int srcValuesOrder, int srcDataOrder);
 
-// Whether a destination of this type can be written: the WAV family only;
-// AIFF, AIFF-C and FLAC destinations have no writer.
+// Whether the format table has a writer for a destination of this type.
 bool canWriteFileType(int fileType);
 
 // Channel counts of the two stage buffers and the channels written.

@@ -5,6 +5,7 @@
 #include "engine/destination_file.h"
 #include "engine/pass_lock.h"
 #include "engine/text_format.h"
+#include "formats/file_formats.h"
 
 #include <filesystem>
 #include <new>
@@ -137,21 +138,31 @@ void setDestinationParameters(AudioFile& job, bool halfSpeed)
     job.dstFrames = job.srcFrames;
     job.dstFrameRate = job.srcFrameRate;
     job.dstSampleBits = job.srcSampleBits;
-    job.dstSampleBytes = job.srcSampleBytes;
-    // FLAC destinations (32-bit container words, no 4 GB limit) and AIFF-C
-    // hi-res data (big-endian) come with their writers.
+    // libFLAC takes 32-bit words whatever the sample width.
+    const bool flac = job.dstFileType == kFileFlac;
+    job.dstSampleBytes = flac ? 4 : job.srcSampleBytes;
 
     if (isEither(job.srcFrameRate, 176400, 192000))
         job.upsampleType = halfSpeed ? kUpsampleHalve : kUpsampleHalveRestore;
     if (hiResApplies(job.settings)) {
         if (isEither(job.srcFrameRate, 44100, 48000)) {
-            // A RIFF source holds at most 2^30 stereo frames: the doubled count fits.
+            // A RIFF or AIFF source holds at most 2^30 stereo frames, but a
+            // FLAC of silence can announce up to 2^32 - 1: the doubled count
+            // must still fit the 32-bit frame counts.
+            if (job.srcFrames > 0x7FFFFFFF) {
+                job.platform.log.error("Source is too long to double its frame rate");
+                job.error |= kErrorAudioData;
+                return;
+            }
             job.upsampleType = kUpsampleDouble;
             job.dstFrames = 2 * job.srcFrames;
             job.dstFrameRate = 2 * job.srcFrameRate;
         }
         job.dstSampleBits = 24;
-        job.dstSampleBytes = 3;
+        job.dstSampleBytes = flac ? 4 : 3;
+        // Hi-res AIFF-C is written "NONE" (big-endian) as other programs expect.
+        if (job.dstFileType == kFileAifc)
+            job.dstEndianessData = kEndianBig;
     }
 
     const OutputChannels channels =
@@ -166,7 +177,7 @@ void setDestinationParameters(AudioFile& job, bool halfSpeed)
     job.platform.log.info(formatText("Destination file is %llu bytes uncompressed (%.2f%% of 4GB)",
                                      static_cast<unsigned long long>(bytes),
                                      static_cast<double>(bytes) * 100.0 / static_cast<double>(kFourGigabytes)));
-    if (bytes >= kFourGigabytes)
+    if (bytes >= kFourGigabytes && !flac)
         job.platform.log.warning("Output audio will be truncated to fit within 4GB limit");
 }
 
@@ -180,7 +191,11 @@ void writeDestination(AudioFile& job, const Destination& destination)
     job.postRefresh();
     log.info("-------------------------------------------");
     log.info("Creating destination buffer");
-    job.CreateDestBufferWAV(image);
+    job.ReportUncarriedMetadata();
+    const FileFormat* format = findFileFormat(job.dstFileType);
+    if (!format || !format->writer)
+        raiseAssertion("Unexpected destination file type in %s", kProcessMethod);
+    (job.*format->writer)(image);
     release(job.dstAudioData);
     if (job.error != 0)
         return;
@@ -232,8 +247,8 @@ void convertUnderLock(AudioFile& job)
         return;
     }
     if (job.error == 0) {
-        if (job.srcFileType == kFileWav) {
-            job.AnalyseWAV(false);
+        if (const FileFormat* format = findFileFormat(job.srcFileType); format && format->reader) {
+            (job.*format->reader)(false);
             // The file may have been replaced since it was analysed.
             if (job.error == 0)
                 job.ValidateAudioParameters();
@@ -258,6 +273,8 @@ void convertUnderLock(AudioFile& job)
     if (!destination)
         return;
     setDestinationParameters(job, halfSpeed);
+    if (job.error != 0)
+        return;
 
     job.ProcessAudioData();
     if (job.error == 0)

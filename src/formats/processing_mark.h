@@ -103,6 +103,20 @@ PriorConversion priorConversion(std::uint64_t enhancement1, std::uint64_t enhanc
 // Flag bits 1-53: an earlier conversion that applied an enhancement.
 inline constexpr std::uint64_t kPriorEnhancementMask = 0x3FFFFFFFFFFFFE;
 
+// Chunks that only fill space or describe the source's own layout and
+// samples (a FLAC made with --keep-foreign-metadata holds the RIFF or AIFF
+// headers too); the readers name every other chunk they skip as metadata
+// not carried.
+constexpr bool isFillerChunk(std::string_view id)
+{
+    constexpr std::string_view kIds[] = {"JUNK", "junk", "PAD ", "FLLR", "fact", "PEAK", "RIFF", "RF64",
+                                         "ds64", "fmt ", "data", "FORM", "FVER", "COMM", "SSND"};
+    for (std::string_view known : kIds)
+        if (known == id)
+            return true;
+    return false;
+}
+
 // ---------------------------------------------------------------------------
 // Broadcast Wave "bext"
 

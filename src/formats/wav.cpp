@@ -147,6 +147,7 @@ private:
         std::uint64_t discarded = 0;
         log_.info("Eumerating remaining chunks");
         job_.discardBytes = 0;
+        job_.srcSkippedMetadata.clear();
         if (position + 8 >= length) {
             log_.info(" Bytes from unknown chunks = 0 (hex) 0 (dec)");
             return fail("This file is missing a data chunk", kErrorHeader);
@@ -169,6 +170,8 @@ private:
             } else {
                 log_.info(" Discarding chunk");
                 discarded += 8 + std::uint64_t{size};
+                if (const std::string id = fieldText(header, 4); !isFillerChunk(id))
+                    job_.srcSkippedMetadata.push_back(id);
             }
             log_.info(chunkSizeText(size));
             position += 8 + std::uint64_t{size};
@@ -381,21 +384,8 @@ void AudioFile::CreateDestBufferWAV(std::vector<std::uint8_t>& buffer)
 
     if (plan.metadataDropped)
         platform.log.warning("Metadata chunks too large for the 4GB limit are left out");
-    if (plan.truncated) {
-        dstFrames = static_cast<std::uint32_t>(plan.frames);
-        const auto seconds = [](double frames, double rate) {
-            return rate > 0 ? static_cast<unsigned long>(std::min(frames / rate, 1e15)) : 0ul;
-        };
-        const unsigned long from = seconds(srcFrames, srcFrameRate);
-        const unsigned long to = seconds(dstFrames, dstFrameRate);
-        platform.log.warning(
-            formatText("Audio duration trucated from %02lu:%02lu > %02lu:%02lu to fit within 4GB limit", from / 60,
-                       from % 60, to / 60, to % 60));
-        setTableText(TableText::Duration,
-                     formatText("%02lu:%02lu > %02lu:%02lu", from / 60, from % 60, to / 60, to % 60));
-        postRefresh();
-        warning |= kWarningTruncated4GB;
-    }
+    if (plan.truncated)
+        truncateDestinationAudio(plan.frames);
 
     const std::size_t before = buffer.size();
     const int errorBefore = error;

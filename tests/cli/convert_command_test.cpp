@@ -108,7 +108,6 @@ TEST_F(ConvertCommand, BadUsageExitsWithTwoAndSaysWhy)
         {{"-1", "Nonesuch", source}, "unknown enhancement 'Nonesuch'"},
         {{"-1", "Hi-Res", "-2", "Hi-Res", source}, "Hi-Res is not supported downstream of Hi-Res"},
         {{"--format", "mp3", source}, "unknown output format 'mp3'"},
-        {{"--format", "flac", source}, "the output format FLAC is not available yet"},
         {{"--format", "wav-lr", source}, "WAV L+R is not supported with this enhancement"},
         {{"--output-dir", (dir.path() / "missing").string(), source}, "does not exist"},
         {{"--output-dir", dir.path().string(), "--next-to-source", source}, "excludes"},
@@ -148,6 +147,31 @@ TEST_F(ConvertCommand, ConvertsNextToTheSourceAndReports)
     EXPECT_EQ(run({source}), kExitSuccess) << err.str();
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
     EXPECT_TRUE(store.storedKeys().empty());
+}
+
+TEST_F(ConvertCommand, EveryFormatWordWritesItsTypeAndUnchangedKeepsTheSources)
+{
+    const std::string source = make("song.wav");
+    struct Case {
+        std::vector<std::string> args;
+        std::string written;   // in the folder
+        std::string_view magic;
+    };
+    const Case cases[] = {
+        {{"--format", "flac", source}, "song-no.flac", "fLaC"},
+        {{"--format", "AIFF", source}, "song-no.aif", "FORM"},
+        {{"--format", "aifc", source}, "song-no.aiff", "FORM"},
+        {{(dir.path() / "song-no.flac").string()}, "song-no-no.flac", "fLaC"},
+        {{"--format", "wav", (dir.path() / "song-no.aif").string()}, "song-no-no.wav", "RIFF"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(run(c.args), kExitSuccess) << c.written << "\n" << err.str() << out.str();
+        const auto image = test::readFile(dir.path() / c.written);
+        EXPECT_TRUE(bytes::hasFourCC(image, 0, c.magic)) << c.written;
+    }
+    EXPECT_EQ(cli({"analyse", (dir.path() / "song-no.flac").string()}), kExitSuccess);
+    EXPECT_NE(out.str().find("  Type:      FLAC audio\n  State:     Ready to convert.\n"), std::string::npos)
+        << out.str();
 }
 
 TEST_F(ConvertCommand, RunSettingsAndFolderStayOutOfTheUsersStore)

@@ -38,9 +38,9 @@ TEST(DestinationType, MapsEveryOutputFormat)
     for (int tag : {0, 3, 64 + 32, 16384})
         EXPECT_FALSE(destinationType(tag, kFileWav, "wav", 2, 2)) << tag;
 
-    for (int type : {2, 32, 8192})
+    for (int type : {2, 4, 8, 16, 32, 8192})
         EXPECT_TRUE(canWriteFileType(type)) << type;
-    for (int type : {0, 4, 8, 16})
+    for (int type : {0, 1, 3})
         EXPECT_FALSE(canWriteFileType(type)) << type;
 }
 

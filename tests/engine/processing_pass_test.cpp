@@ -302,16 +302,6 @@ TEST(ProcessingPass, FailuresBeforeTheSamplesEndFailedAndUnlocked)
     halfSpeed.convert();
     halfSpeed.expectFailed("Invalid frame-rate for half-speed needle drop. ");
 
-    // Only WAV destinations can be written.
-    for (const auto& [format, typeText] : {std::pair{4, "AIFF audio"}, {16, "FLAC audio"}}) {
-        Conversion other(cd);
-        other.settings.outputFormatType = format;
-        other.convert();
-        other.expectFailed("Invalid file type. ");
-        EXPECT_EQ(other.text(TableText::FileType), std::string("WAV audio > ") + typeText);
-        EXPECT_TRUE(other.log.contains(std::string("<ERROR> Destination file type ") + typeText + " is NOT supported"));
-    }
-
     // A file replaced or removed after its analysis.
     Conversion replaced(cd);
     Conversion gone(cd);
