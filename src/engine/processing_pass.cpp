@@ -346,7 +346,10 @@ void AudioFile::ProcessAudioData()
     ConvertAudioToDouble();
     if (stopped())
         return;
-    // The source loudness (calculateSrcR128) is not measured yet.
+    // Source loudness (when asked) and levels.
+    AnalyseAudioMetricsR128(1);
+    if (stopped())
+        return;
     AnalyseAudioMetricsVeridane(1);
 
     // Halve a 176.4/192 kHz source for the enhancements.
@@ -409,11 +412,29 @@ void AudioFile::ProcessAudioData()
     if (stopped())
         return;
 
-    // The destination: file facts, clipping management, levels. Its
-    // loudness (measured, or adjusted before clipping management) is not
-    // handled yet.
+    // The destination: file facts, loudness and clipping management, levels.
     AnalyseAudioMetricsBasic(4);
-    ClippingManagement(4);
+    if (settings.calculateDstR128 && settings.adjustDstR128) {
+        // The loudness gain comes first, so clipping management sees what it raised.
+        AnalyseAudioMetricsR128(4);
+        if (stopped())
+            return;
+        ClippingManagement(4);
+        if (stopped())
+            return;
+        // Clamped or attenuated samples no longer have the adjusted values:
+        // measure again, so that the report and bext describe what is written.
+        if (clipPercent > 0) {
+            settings.adjustDstR128 = false;
+            AnalyseAudioMetricsR128(4);
+            settings.adjustDstR128 = true;
+        }
+    } else {
+        ClippingManagement(4);
+        if (stopped())
+            return;
+        AnalyseAudioMetricsR128(4);
+    }
     if (stopped())
         return;
     AnalyseAudioMetricsVeridane(4);
