@@ -4,6 +4,7 @@
 #include "engine/audio_file.h"
 #include "engine/destination_file.h"
 #include "engine/pass_lock.h"
+#include "engine/source_samples.h"
 #include "engine/text_format.h"
 
 #include <filesystem>
@@ -208,6 +209,23 @@ void writeDestination(AudioFile& job, const Destination& destination)
 
 // Everything the pass does under the processing lock, up to the written
 // file; returns early once an error is set.
+}  // namespace
+
+void readSourceSamples(AudioFile& job)
+{
+    if (job.srcFileType == kFileWav) {
+        job.AnalyseWAV(false);
+        // The file may have been replaced since it was analysed.
+        if (job.error == 0)
+            job.ValidateAudioParameters();
+    } else {
+        job.platform.log.error("Analysis of this file extension is NOT supported");
+        job.error |= kErrorFileType;
+    }
+}
+
+namespace {
+
 void convertUnderLock(AudioFile& job)
 {
     Log& log = job.platform.log;
@@ -231,17 +249,8 @@ void convertUnderLock(AudioFile& job)
         job.error |= kErrorFrameRate;
         return;
     }
-    if (job.error == 0) {
-        if (job.srcFileType == kFileWav) {
-            job.AnalyseWAV(false);
-            // The file may have been replaced since it was analysed.
-            if (job.error == 0)
-                job.ValidateAudioParameters();
-        } else {
-            log.error("Analysis of this file extension is NOT supported");
-            job.error |= kErrorFileType;
-        }
-    }
+    if (job.error == 0)
+        readSourceSamples(job);
     if (job.error != 0)
         return;
 
