@@ -244,17 +244,27 @@ template <std::size_t Width, std::uint32_t Channels, int Factor>
                     V top{};
                     std::size_t i = 0;
                     for (; i + kStepFrames <= n; i += kStepFrames) {
-                        V acc[Factor][kVectors] = {};
+                        V acc[Factor][kVectors];
+#pragma GCC unroll 8
+                        for (int p = 0; p < Factor; ++p)
+#pragma GCC unroll 8
+                            for (std::size_t v = 0; v < kVectors; ++v)
+                                acc[p][v] = V{};
 #pragma GCC unroll 32
                         for (int j = 0; j < phases.kLength; ++j) {
                             V frames[kVectors];
+#pragma GCC unroll 8
                             for (std::size_t v = 0; v < kVectors; ++v)
                                 std::memcpy(&frames[v], now + i + v * Width - j, sizeof frames[v]);
+#pragma GCC unroll 8
                             for (int p = 0; p < Factor; ++p)
+#pragma GCC unroll 8
                                 for (std::size_t v = 0; v < kVectors; ++v)
                                     acc[p][v] += phases.taps[p][j] * frames[v];
                         }
+#pragma GCC unroll 8
                         for (int p = 0; p < Factor; ++p)
+#pragma GCC unroll 8
                             for (std::size_t v = 0; v < kVectors; ++v) {
                                 const V magnitude = acc[p][v] > -acc[p][v] ? acc[p][v] : -acc[p][v];
                                 top = top > magnitude ? top : magnitude;
