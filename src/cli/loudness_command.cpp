@@ -109,20 +109,14 @@ void printJson(std::ostream& out, const FileLoudness& file)
 int loudness(CommandContext& context, const std::vector<std::string>& files, bool asJson)
 {
     Services& services = context.services;
-    NotificationCenter notifications;
-    RunLoopMainThread mainThread;
-    ConsoleAlertPresenter alerts(context.err, services.log, services.terminalInput);
-    SilentBeeper beeper;
-    SystemClock clock;
-    SystemRandomSource random;
-    Platform platform{services.log, services.defaults, notifications, mainThread, alerts, beeper, clock, random};
+    ConsolePlatform console(services, context.err);
     const SettingsModel model(services.defaults, services.log, services.musicFolder);
     const SettingsSnapshot snapshot = model.snapshot(nullptr);
 
     bool failed = false;
     for (const std::string& path : files) {
-        const FileLoudness file = measureFile(platform, snapshot, path);
-        mainThread.runPending();
+        const FileLoudness file = measureFile(console.platform, snapshot, path);
+        console.mainThread.runPending();
         failed |= !file.errorText.empty();
         if (asJson)
             printJson(context.out, file);

@@ -1,6 +1,7 @@
 #include "metrics/loudness.h"
 
 #include "dsp/denormals.h"
+#include "dsp/simd_lanes.h"
 #include "metrics/loudness_coefficients.h"
 
 #include <algorithm>
@@ -97,19 +98,6 @@ const TruePeakPhases<Factor>& phasesOf()
     static const TruePeakPhases<Factor> phases = truePeakPhases<Factor>();
     return phases;
 }
-
-typedef double Lanes2 __attribute__((vector_size(16)));
-typedef double Lanes4 __attribute__((vector_size(32)));
-template <std::size_t Width>
-struct LanesOf;
-template <>
-struct LanesOf<2> {
-    using type = Lanes2;
-};
-template <>
-struct LanesOf<4> {
-    using type = Lanes4;
-};
 
 // Direct-form-I state of the two K-weighting sections for one channel
 // (V = double) or a pair of channels (V = Lanes2).

@@ -94,8 +94,11 @@ void AudioFile::AnalyseAudioMetricsR128(int stage)
     }
 
     std::uint32_t& measured = *fields.measured;
-    measured = kMaxTruePeakMeasured;
-    *fields.values[2] = m.truePeakDbtp;
+    measured = 0;
+    if (m.truePeakMeasured) {
+        *fields.values[2] = m.truePeakDbtp;
+        measured |= kMaxTruePeakMeasured;
+    }
     if (m.momentaryMeasured) {
         platform.log.info(formatText(" Absolute-gated loudness = %f LUFS", m.absoluteGatedLufs));
         platform.log.info(formatText(" Relative-gated loudness = %f LUFS", m.integratedLufs));

@@ -2,6 +2,7 @@
 #include "engine/text_format.h"
 #include "formats/processing_mark.h"
 #include "metrics/loudness.h"
+#include "support/failing_allocation.h"
 #include "support/loudness_signals.h"
 #include "support/sample_job.h"
 #include "support/wav_fixtures.h"
@@ -119,6 +120,27 @@ TEST(LoudnessStage, NoAdjustmentWithoutALoudnessValue)
         EXPECT_TRUE(d.log.contains(row.warning));
         EXPECT_EQ(d.job.warning & kWarningLoudnessAdjusted, 0);
         EXPECT_EQ(d.job.dstLoudnessValue, row.signal.size() > 48000 ? -70.0 : 0.0);
+    }
+}
+
+// Each of the measurement's own allocations (block lists, sums, copies)
+// refused in turn: error bit 0x2, the line, no report and no warning.
+TEST(LoudnessStage, AFailedAllocationSetsTheErrorAndReportsNothing)
+{
+    for (int failAt = 1; failAt <= 3; ++failAt) {
+        SCOPED_TRACE(failAt);
+        DestinationLoudness d(pinkAt(4.0, -20), true);
+        const std::vector<double> before = d.job.audioBuf_2;
+        {
+            const test::FailingAllocation failing(1000, failAt);
+            d.measure();
+            ASSERT_TRUE(failing.failed());
+        }
+        EXPECT_EQ(d.job.error, kErrorMemory);
+        EXPECT_TRUE(d.log.contains("<ERROR> Memory allocation"));
+        EXPECT_TRUE(d.job.dstMetrics.empty());
+        EXPECT_EQ(d.job.warning, 0);
+        EXPECT_EQ(d.job.audioBuf_2, before);
     }
 }
 
