@@ -1,5 +1,7 @@
 #include "metrics/loudness.h"
 
+#include "../tests/support/loudness_signals.h"
+
 #include <benchmark/benchmark.h>
 #include <ebur128.h>
 
@@ -15,6 +17,7 @@
 namespace {
 
 using namespace auralune;
+namespace test = auralune::test;
 
 constexpr double kSeconds = 600;
 
@@ -25,30 +28,9 @@ enum Signal : int {
 
 std::vector<double> tenMinutes(Signal signal, double rate)
 {
-    const auto frames = static_cast<std::size_t>(kSeconds * rate);
-    std::vector<double> x(2 * frames);
-    std::uint64_t state = 1;
-    const auto white = [&state] {
-        state = state * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<double>(state >> 11) * 0x1.0p-52 - 1.0;
-    };
-    const double levelsDb[] = {-6, -18, -30, -12, -24, -9};
-    double b[2][3] = {};
-    for (std::size_t n = 0; n < frames; ++n)
-        for (std::size_t c = 0; c < 2; ++c) {
-            if (signal == kTone) {
-                x[2 * n + c] = 0.891 * std::sin(2 * 3.14159265358979 * 997 * static_cast<double>(n) / rate + c);
-                continue;
-            }
-            const double w = white();
-            b[c][0] = 0.99765 * b[c][0] + w * 0.0990460;
-            b[c][1] = 0.96300 * b[c][1] + w * 0.2965164;
-            b[c][2] = 0.57000 * b[c][2] + w * 1.0526913;
-            const double pink = (b[c][0] + b[c][1] + b[c][2] + w * 0.1848) * 0.12;
-            const double level = levelsDb[static_cast<std::size_t>(static_cast<double>(n) / rate / 2) % 6];
-            x[2 * n + c] = std::clamp(pink * std::pow(10.0, level / 20), -1.0, 1.0);
-        }
-    return x;
+    if (signal == kTone)
+        return test::sineFrames(rate, 997, 0.891, kSeconds, 2, 3u);
+    return test::pinkNoiseSteps(rate, kSeconds, 2, {-6, -18, -30, -12, -24, -9}, 2.0);
 }
 
 void ours(benchmark::State& state)
