@@ -112,10 +112,16 @@ int loudness(CommandContext& context, const std::vector<std::string>& files, boo
     ConsolePlatform console(services, context.err);
     const SettingsModel model(services.defaults, services.log, services.musicFolder);
     const SettingsSnapshot snapshot = model.snapshot(nullptr);
+    // Measuring asks nothing: the already-processed question is for
+    // conversions (the analysis reads it from the store it is given).
+    MemoryDefaultsStore noQuestions;
+    noQuestions.setString("WarnPreprocess", "NO");
+    const Platform& p = console.platform;
+    const Platform platform{p.log, noQuestions, p.notifications, p.mainThread, p.alerts, p.beeper, p.clock, p.random};
 
     bool failed = false;
     for (const std::string& path : files) {
-        const FileLoudness file = measureFile(console.platform, snapshot, path);
+        const FileLoudness file = measureFile(platform, snapshot, path);
         console.mainThread.runPending();
         failed |= !file.errorText.empty();
         if (asJson)
