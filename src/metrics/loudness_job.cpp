@@ -21,6 +21,7 @@ constexpr double kMomentaryBlockSeconds = 0.4;
 constexpr double kShortTermBlockSeconds = 3.0;
 
 // The five values of one side of the job, in report order.
+enum LoudnessIndex : std::size_t { kValue, kRange, kTruePeak, kMomentary, kShortTerm };
 struct LoudnessFields {
     std::array<double*, 5> values;
     std::uint32_t* measured;
@@ -96,15 +97,15 @@ void AudioFile::AnalyseAudioMetricsR128(int stage)
     std::uint32_t& measured = *fields.measured;
     measured = 0;
     if (m.truePeakMeasured) {
-        *fields.values[2] = m.truePeakDbtp;
+        *fields.values[kTruePeak] = m.truePeakDbtp;
         measured |= kMaxTruePeakMeasured;
     }
     if (m.momentaryMeasured) {
         platform.log.info(formatText(" Absolute-gated loudness = %f LUFS", m.absoluteGatedLufs));
         platform.log.info(formatText(" Relative-gated loudness = %f LUFS", m.integratedLufs));
         platform.log.info(formatText(" Maximum momentary loudness = %f LUFS", m.maxMomentaryLufs));
-        *fields.values[0] = m.integratedLufs;
-        *fields.values[3] = m.maxMomentaryLufs;
+        *fields.values[kValue] = m.integratedLufs;
+        *fields.values[kMomentary] = m.maxMomentaryLufs;
         measured |= kLoudnessValueMeasured | kMaxMomentaryMeasured;
     } else {
         platform.log.warning(formatText(
@@ -113,8 +114,8 @@ void AudioFile::AnalyseAudioMetricsR128(int stage)
         warning |= kWarningR128TooShort;
     }
     if (m.shortTermMeasured) {
-        *fields.values[1] = m.rangeLu;
-        *fields.values[4] = m.maxShortTermLufs;
+        *fields.values[kRange] = m.rangeLu;
+        *fields.values[kShortTerm] = m.maxShortTermLufs;
         measured |= kLoudnessRangeMeasured | kMaxShortTermMeasured;
     } else {
         platform.log.warning(formatText(
@@ -139,7 +140,8 @@ void AudioFile::AnalyseAudioMetricsR128(int stage)
             platform.log.info(" " + line);
             report.push_back(line);
             warning |= kWarningLoudnessAdjusted;
-            for (std::size_t i : {0, 2, 3, 4})
+            // The range is a difference of levels: the gain leaves it.
+            for (std::size_t i : {kValue, kTruePeak, kMomentary, kShortTerm})
                 if ((measured & kLoudnessLines[i].bit) != 0)
                     *fields.values[i] += delta;
             Progress unreported{samples + 1, 0, {}};
