@@ -38,13 +38,9 @@ void printRow(std::ostream& out, const AudioFile& job)
 int analyse(CommandContext& context, const std::vector<std::string>& files, bool withMetrics)
 {
     Services& services = context.services;
-    NotificationCenter notifications;
-    RunLoopMainThread mainThread;
-    ConsoleAlertPresenter alerts(context.err, services.log, services.terminalInput);
-    SilentBeeper beeper;
-    SystemClock clock;
-    SystemRandomSource random;
-    Platform platform{services.log, services.defaults, notifications, mainThread, alerts, beeper, clock, random};
+    ConsolePlatform console(services, context.err);
+    const Platform& platform = console.platform;
+    RunLoopMainThread& mainThread = console.mainThread;
 
     const SettingsModel model(services.defaults, services.log, services.musicFolder);
     PassLock analyseAudioLock;

@@ -45,6 +45,7 @@ int runCli(const std::vector<std::string>& args, Services& services, std::ostrea
     addSettingsCommand(app, context);
     addAnalyseCommand(app, context);
     addConvertCommand(app, context);
+    addLoudnessCommand(app, context);
 
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());

@@ -32,5 +32,6 @@ void addCatalogueCommand(CLI::App& app, CommandContext& context);
 void addSettingsCommand(CLI::App& app, CommandContext& context);
 void addAnalyseCommand(CLI::App& app, CommandContext& context);
 void addConvertCommand(CLI::App& app, CommandContext& context);
+void addLoudnessCommand(CLI::App& app, CommandContext& context);
 
 }  // namespace auralune

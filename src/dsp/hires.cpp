@@ -1,5 +1,7 @@
 #include "dsp/hires.h"
 
+#include "dsp/simd_lanes.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -23,20 +25,6 @@ struct FirPlan {
     std::size_t stride = 1;
 };
 
-// Short vectors of doubles: two lanes for the x86-64 baseline (SSE2), four
-// with AVX2. They live only in locals of the always-inlined loops below.
-typedef double Lanes2 __attribute__((vector_size(16)));
-typedef double Lanes4 __attribute__((vector_size(32)));
-template <std::size_t Width>
-struct LanesOf;
-template <>
-struct LanesOf<2> {
-    using type = Lanes2;
-};
-template <>
-struct LanesOf<4> {
-    using type = Lanes4;
-};
 
 // Groups computed together in the interior: enough for eight independent
 // vector sums, so that the additions of one overlap those of the others,

@@ -336,6 +336,12 @@ public:
     void AnalyseAudioMetricsIXML(int stage);
     // The Vorbis comments of a FLAC source. The argument is not used.
     void AnalyseAudioMetricsVorbis(int stage);
+    // EBU R128 loudness of the source (1, when calculateSrcR128 is on, on
+    // audioIn) or of the destination (4, when calculateDstR128 is on, on
+    // audioBuf_2): the five loudness values, their log and report lines,
+    // and for the destination the gain to adjustDstR128Level when
+    // adjustDstR128 is on. Another stage, or the setting off, does nothing.
+    void AnalyseAudioMetricsR128(int stage);
 
     // Set by the FLAC reader when the source had a Vorbis comment block with
     // entries, even if every entry was empty and srcVorbisComments stays
@@ -468,6 +474,18 @@ public:
     double srcMaxTruePeakLevel = 0, dstMaxTruePeakLevel = 0;
     double srcMaxMomentaryLoudness = 0, dstMaxMomentaryLoudness = 0;
     double srcMaxShortTermLoudness = 0, dstMaxShortTermLoudness = 0;
+    // Which of the five values the last R128 measurement of each side set
+    // (LoudnessMeasured bits). One it could not measure (a track too short)
+    // keeps its old number but is reported, written and printed as not
+    // measured, never as that number.
+    enum LoudnessMeasured : std::uint32_t {
+        kLoudnessValueMeasured = 0x1,
+        kLoudnessRangeMeasured = 0x2,
+        kMaxTruePeakMeasured = 0x4,
+        kMaxMomentaryMeasured = 0x8,
+        kMaxShortTermMeasured = 0x10,
+    };
+    std::uint32_t srcLoudnessMeasured = 0, dstLoudnessMeasured = 0;
 
 private:
     mutable std::mutex textMutex_;

@@ -4,6 +4,7 @@
 #include "engine/audio_file.h"
 #include "engine/destination_file.h"
 #include "engine/pass_lock.h"
+#include "engine/source_samples.h"
 #include "engine/text_format.h"
 #include "formats/file_formats.h"
 
@@ -223,6 +224,23 @@ void writeDestination(AudioFile& job, const Destination& destination)
 
 // Everything the pass does under the processing lock, up to the written
 // file; returns early once an error is set.
+}  // namespace
+
+void readSourceSamples(AudioFile& job)
+{
+    if (const FileFormat* format = findFileFormat(job.srcFileType); format && format->reader) {
+        (job.*format->reader)(false);
+        // The file may have been replaced since it was analysed.
+        if (job.error == 0)
+            job.ValidateAudioParameters();
+    } else {
+        job.platform.log.error("Analysis of this file extension is NOT supported");
+        job.error |= kErrorFileType;
+    }
+}
+
+namespace {
+
 void convertUnderLock(AudioFile& job)
 {
     Log& log = job.platform.log;
@@ -246,17 +264,8 @@ void convertUnderLock(AudioFile& job)
         job.error |= kErrorFrameRate;
         return;
     }
-    if (job.error == 0) {
-        if (const FileFormat* format = findFileFormat(job.srcFileType); format && format->reader) {
-            (job.*format->reader)(false);
-            // The file may have been replaced since it was analysed.
-            if (job.error == 0)
-                job.ValidateAudioParameters();
-        } else {
-            log.error("Analysis of this file extension is NOT supported");
-            job.error |= kErrorFileType;
-        }
-    }
+    if (job.error == 0)
+        readSourceSamples(job);
     if (job.error != 0)
         return;
 
@@ -363,7 +372,10 @@ void AudioFile::ProcessAudioData()
     ConvertAudioToDouble();
     if (stopped())
         return;
-    // The source loudness (calculateSrcR128) is not measured yet.
+    // Source loudness (when asked) and levels.
+    AnalyseAudioMetricsR128(1);
+    if (stopped())
+        return;
     AnalyseAudioMetricsVeridane(1);
 
     // Halve a 176.4/192 kHz source for the enhancements.
@@ -426,11 +438,29 @@ void AudioFile::ProcessAudioData()
     if (stopped())
         return;
 
-    // The destination: file facts, clipping management, levels. Its
-    // loudness (measured, or adjusted before clipping management) is not
-    // handled yet.
+    // The destination: file facts, loudness and clipping management, levels.
     AnalyseAudioMetricsBasic(4);
-    ClippingManagement(4);
+    if (settings.calculateDstR128 && settings.adjustDstR128) {
+        // The loudness gain comes first, so clipping management sees what it raised.
+        AnalyseAudioMetricsR128(4);
+        if (stopped())
+            return;
+        ClippingManagement(4);
+        if (stopped())
+            return;
+        // Clamped or attenuated samples no longer have the adjusted values:
+        // measure again, so that the report and bext describe what is written.
+        if (clipPercent > 0) {
+            settings.adjustDstR128 = false;
+            AnalyseAudioMetricsR128(4);
+            settings.adjustDstR128 = true;
+        }
+    } else {
+        ClippingManagement(4);
+        if (stopped())
+            return;
+        AnalyseAudioMetricsR128(4);
+    }
     if (stopped())
         return;
     AnalyseAudioMetricsVeridane(4);

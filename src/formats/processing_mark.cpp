@@ -115,7 +115,8 @@ bytes::Buffer buildBextChunk(std::span<const std::uint8_t> source, const BextLou
     const double values[] = {loudness.loudnessValue, loudness.loudnessRange, loudness.maxTruePeakLevel,
                              loudness.maxMomentaryLoudness, loudness.maxShortTermLoudness};
     for (std::size_t i = 0; i < std::size(values); ++i)
-        bytes::storeLE(chunk, kBextLoudnessOffset + 2 * i, bextLoudnessField(values[i]));
+        bytes::storeLE(chunk, kBextLoudnessOffset + 2 * i,
+                       ((loudness.measured >> i) & 1u) != 0 ? bextLoudnessField(values[i]) : kBextLoudnessNotMeasured);
     return chunk;
 }
 
@@ -265,8 +266,9 @@ void AudioFile::CreateBextChunk(std::vector<std::uint8_t>& buffer, std::uint64_t
                                                      : std::span<const std::uint8_t>();
     if (size != (source.empty() ? kBextChunkBytes : source.size()))
         raiseAssertion("Unexpected bext chunk size in %s", "-[AudioFile CreateBextChunk::]");
-    const BextLoudness loudness{dstLoudnessValue, dstLoudnessRange, dstMaxTruePeakLevel, dstMaxMomentaryLoudness,
-                                dstMaxShortTermLoudness};
+    // The measured-value bits follow the field order.
+    const BextLoudness loudness{dstLoudnessValue,        dstLoudnessRange,        dstMaxTruePeakLevel,
+                                dstMaxMomentaryLoudness, dstMaxShortTermLoudness, dstLoudnessMeasured};
     appendChunk(
         buffer, [&] { return buildBextChunk(source, loudness); }, platform, error);
 }

@@ -128,12 +128,19 @@ inline constexpr std::size_t kBextChunkBytes = 610;   // header + the fixed fiel
 // before the cut instead of overflowing.
 std::uint16_t bextLoudnessField(double value);
 
+// A loudness field that holds no measurement: 0x7FFF, +327.67, which no
+// loudness, range or true peak reaches.
+inline constexpr std::uint16_t kBextLoudnessNotMeasured = 0x7FFF;
+
 struct BextLoudness {
     double loudnessValue = 0;
     double loudnessRange = 0;
     double maxTruePeakLevel = 0;
     double maxMomentaryLoudness = 0;
     double maxShortTermLoudness = 0;
+    // Bit i set: the i-th value above was measured; the others are written
+    // as kBextLoudnessNotMeasured.
+    std::uint32_t measured = 0x1F;
 };
 
 // A stored bext chunk can be carried only when it holds every fixed field.
