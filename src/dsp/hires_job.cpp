@@ -24,6 +24,10 @@ std::span<double> stageSamples(std::vector<double>& buffer, std::uint64_t count,
     return std::span<double>(buffer).first(count);
 }
 
+// "HiResFilter" 2 chooses the wide-band kernel for all three converters;
+// any other value keeps the standard ones.
+bool wideFilter(const SettingsSnapshot& settings) { return settings.hiResFilter == 2; }
+
 }  // namespace
 
 void AudioFile::QuadDownSample()
@@ -44,7 +48,7 @@ void AudioFile::QuadDownSample()
     std::vector<double> work;
     if (!allocateWorkBuffer(work, std::uint64_t{srcChannels} * halfFrames))
         return;
-    decimateByTwo(samples, work, srcChannels, quadDownSampleKernel(), progress);
+    decimateByTwo(samples, work, srcChannels, wideFilter(settings) ? wideKernel() : quadDownSampleKernel(), progress);
 
     // The kept frames go to the front; the rest of the buffer is silence.
     std::fill(audioIn.begin(), audioIn.end(), 0.0);
@@ -82,7 +86,7 @@ void AudioFile::DualUpSample()
     Progress progress{Progress::stepFor(srcFrames), 0, [this](std::uint32_t p) { updateProgressTableText(p); }};
     progress.start(0);
 
-    interpolateByTwo(from, to, srcChannels, dualUpSamplePhases(), progress);
+    interpolateByTwo(from, to, srcChannels, wideFilter(settings) ? widePhases() : dualUpSamplePhases(), progress);
 }
 
 void AudioFile::QuadUpSample()
@@ -107,7 +111,7 @@ void AudioFile::QuadUpSample()
     std::vector<double> work;
     if (!allocateWorkBuffer(work, doubledSamples))
         return;
-    interpolateByTwo(from, work, dstChannels_2, quadUpSamplePhases(), progress);
+    interpolateByTwo(from, work, dstChannels_2, wideFilter(settings) ? widePhases() : quadUpSamplePhases(), progress);
     std::copy(work.begin(), work.end(), buffer.begin());
 
     srcFrames *= 2;

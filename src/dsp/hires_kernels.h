@@ -49,6 +49,12 @@ InterpolationKernel splitForInterpolation(std::span<const double> kernel);
 //     0.266, -60 dB from 0.318 upwards.
 //   DualUpSample: 253 taps at the output rate, flat within 0.01 dB to
 //     0.1845, -6 dB at 0.2045, at least 84 dB down from 0.25 upwards.
+// The wide-band alternative ("HiResFilter" 2) serves all three: a 143-tap
+// half-band kernel at the higher rate, flat within 0.01 dB up to 0.4535 of
+// the lower rate (20 kHz for 44.1 kHz) and at least 100 dB down from
+// 0.5465 of it.
+std::span<const double> wideKernel();
+const InterpolationKernel& widePhases();
 std::span<const double> quadDownSampleKernel();
 std::span<const double> quadUpSampleKernel();
 std::span<const double> dualUpSampleKernel();
