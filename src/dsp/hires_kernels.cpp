@@ -126,15 +126,42 @@ std::span<const double> dualUpSampleKernel()
     return kernel;
 }
 
+HalfBandKernel splitHalfBand(std::span<const double> kernel)
+{
+    HalfBandKernel split;
+    if (kernel.size() % 4 != 3)
+        return split;
+    const std::size_t centre = (kernel.size() - 1) / 2;
+    split.centre = kernel[centre];
+    for (std::size_t i = 0; i < kernel.size(); i += 2)
+        split.odd.push_back(kernel[i]);
+    return split;
+}
+
 std::span<const double> wideKernel()
 {
-    static const std::vector<double> kernel = designLowPass(kWideDesign);
+    // The taps an even distance from the centre are zero but for rounding;
+    // made exactly zero, the converters can skip them.
+    static const std::vector<double> kernel = [] {
+        std::vector<double> taps = designLowPass(kWideDesign);
+        const std::size_t centre = (taps.size() - 1) / 2;
+        for (std::size_t i = 1; i < taps.size(); i += 2)
+            if (i != centre)
+                taps[i] = 0.0;
+        return taps;
+    }();
     return kernel;
 }
 
 const InterpolationKernel& widePhases()
 {
     static const InterpolationKernel split = splitForInterpolation(wideKernel());
+    return split;
+}
+
+const HalfBandKernel& wideHalfBand()
+{
+    static const HalfBandKernel split = splitHalfBand(wideKernel());
     return split;
 }
 

@@ -38,6 +38,15 @@ struct InterpolationKernel {
 };
 InterpolationKernel splitForInterpolation(std::span<const double> kernel);
 
+// A half-band kernel (length 4k + 3, every second tap off the centre zero)
+// kept as its centre tap and its other, odd-offset taps (taps 0, 2, 4, …);
+// empty for a kernel of another length.
+struct HalfBandKernel {
+    double centre = 0;
+    std::vector<double> odd;
+};
+HalfBandKernel splitHalfBand(std::span<const double> kernel);
+
 // The kernels of the three converters, designed on first use (thread-safe)
 // and kept for the life of the program. They are computed rather than
 // stored as tables: each is a pure function of the four numbers of its
@@ -55,6 +64,8 @@ InterpolationKernel splitForInterpolation(std::span<const double> kernel);
 // 0.5465 of it.
 std::span<const double> wideKernel();
 const InterpolationKernel& widePhases();
+// Its centre and odd taps, for the half-band converters of dsp/hires.h.
+const HalfBandKernel& wideHalfBand();
 std::span<const double> quadDownSampleKernel();
 std::span<const double> quadUpSampleKernel();
 std::span<const double> dualUpSampleKernel();

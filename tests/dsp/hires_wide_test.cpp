@@ -71,19 +71,52 @@ TEST(HiResWide, DecimationIsFlatRejectsAliasesAndAddsNoDelay)
     const std::size_t frames = 16384;   // at the higher rate
     Progress progress;
     for (double f : {0.01, 0.2, 0.4535}) {
-        const std::vector<double> x = stereoTone(frames, f / 2);
+        std::vector<double> x = stereoTone(frames, f / 2);
         std::vector<double> y(frames);
-        decimateByTwo(x, y, 2, wideKernel(), progress);
+        decimateByTwoHalfBand(x, y, 2, wideHalfBand(), progress);
         const std::complex<double> kept = component(y, f);
         EXPECT_NEAR(dB(std::abs(kept)), 0.0, 0.01) << f;
         EXPECT_NEAR(std::arg(kept), 0.0, 1e-4) << f;
     }
     // Tones from 0.5465 of the lower rate up fold back at least 100 dB down.
     for (double f : {0.5465, 0.6, 0.8, 0.95}) {
-        const std::vector<double> x = stereoTone(frames, f / 2);
+        std::vector<double> x = stereoTone(frames, f / 2);
         std::vector<double> y(frames);
-        decimateByTwo(x, y, 2, wideKernel(), progress);
+        decimateByTwoHalfBand(x, y, 2, wideHalfBand(), progress);
         EXPECT_LT(dB(std::abs(component(y, 1 - f))), -100) << f;
+    }
+}
+
+// The half-band converters skip the zero taps: they give what the general
+// ones give with the whole kernel, for any length and channel count,
+// including the ends.
+TEST(HiResWide, HalfBandConvertersMatchTheGeneralOnes)
+{
+    const std::span<const double> kernel = wideKernel();
+    for (std::uint32_t channels : {1u, 2u, 3u, 6u}) {
+        for (std::size_t frames : {0u, 1u, 2u, 5u, 71u, 72u, 73u, 150u, 301u}) {
+            std::vector<double> x(frames * channels);
+            for (std::size_t i = 0; i < x.size(); ++i)
+                x[i] = std::sin(0.37 * static_cast<double>(i)) + 0.25 * std::cos(1.3 * static_cast<double>(i));
+            Progress progress;
+            std::vector<double> general(2 * x.size()), halfBand(2 * x.size());
+            // The general loop on a copy of the phases with the zero taps
+            // nudged, so that it does not take the half-band shortcut.
+            InterpolationKernel nudged = widePhases();
+            for (double& tap : nudged.phase[0])
+                if (tap == 0.0)
+                    tap = 1e-300;
+            interpolateByTwo(x, general, channels, nudged, progress);
+            interpolateByTwo(x, halfBand, channels, widePhases(), progress);
+            for (std::size_t i = 0; i < general.size(); ++i)
+                ASSERT_NEAR(halfBand[i], general[i], 1e-12) << channels << " channels, " << frames << " frames, " << i;
+
+            std::vector<double> down(frames / 2 * channels), downHalfBand(down.size());
+            decimateByTwo(x, down, channels, kernel, progress);
+            decimateByTwoHalfBand(x, downHalfBand, channels, wideHalfBand(), progress);
+            for (std::size_t i = 0; i < down.size(); ++i)
+                ASSERT_NEAR(downHalfBand[i], down[i], 1e-12) << channels << " channels, " << frames << " frames, " << i;
+        }
     }
 }
 
