@@ -74,6 +74,38 @@ void burgInto(std::span<const double> x, std::uint32_t order, std::vector<double
     burgSegments(one, order, f, b, a);
 }
 
+bool solvePositiveDefinite(std::vector<double>& m, std::vector<double>& rhs, std::size_t size)
+{
+    for (std::size_t j = 0; j < size; ++j) {
+        double diagonal = m[j * size + j];
+        for (std::size_t k = 0; k < j; ++k)
+            diagonal -= m[j * size + k] * m[j * size + k];
+        if (!(diagonal > 1e-12 * std::fabs(m[j * size + j]) && diagonal > 0.0))
+            return false;
+        const double root = std::sqrt(diagonal);
+        m[j * size + j] = root;
+        for (std::size_t i = j + 1; i < size; ++i) {
+            double v = m[i * size + j];
+            for (std::size_t k = 0; k < j; ++k)
+                v -= m[i * size + k] * m[j * size + k];
+            m[i * size + j] = v / root;
+        }
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+        double v = rhs[i];
+        for (std::size_t k = 0; k < i; ++k)
+            v -= m[i * size + k] * rhs[k];
+        rhs[i] = v / m[i * size + i];
+    }
+    for (std::size_t i = size; i-- > 0;) {
+        double v = rhs[i];
+        for (std::size_t k = i + 1; k < size; ++k)
+            v -= m[k * size + i] * rhs[k];
+        rhs[i] = v / m[i * size + i];
+    }
+    return true;
+}
+
 std::vector<double> burgAr(std::span<const double> x, std::uint32_t order)
 {
     std::vector<double> a(order + 1), f, b;

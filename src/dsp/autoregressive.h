@@ -25,4 +25,12 @@ void burgInto(std::span<const double> x, std::uint32_t order, std::vector<double
 void burgSegments(std::span<const std::span<const double>> segments, std::uint32_t order, std::vector<double>& f,
                   std::vector<double>& b, std::span<double> a);
 
+// Solves the symmetric positive definite system m·x = rhs (size × size,
+// row-major, the lower triangle read) by Cholesky factorisation, leaving x
+// in `rhs` and the factor in `m`; false (with both changed) when a pivot
+// is not positive or falls below 10⁻¹² of its diagonal entry, i.e. the
+// system is singular to working precision. Used for the normal equations
+// of least-squares fits.
+bool solvePositiveDefinite(std::vector<double>& m, std::vector<double>& rhs, std::size_t size);
+
 }  // namespace auralune

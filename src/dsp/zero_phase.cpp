@@ -87,40 +87,6 @@ namespace {
 
 constexpr std::uint32_t kEdgeModelOrder = 32;
 
-// Solves the symmetric positive definite system m·x = rhs (size × size,
-// row-major) in place by Cholesky; false when it is singular.
-bool solveSymmetric(std::vector<double>& m, std::vector<double>& rhs, std::size_t size)
-{
-    for (std::size_t j = 0; j < size; ++j) {
-        double diagonal = m[j * size + j];
-        for (std::size_t k = 0; k < j; ++k)
-            diagonal -= m[j * size + k] * m[j * size + k];
-        if (!(diagonal > 1e-12 * std::fabs(m[j * size + j]) && diagonal > 0.0))
-            return false;
-        const double root = std::sqrt(diagonal);
-        m[j * size + j] = root;
-        for (std::size_t i = j + 1; i < size; ++i) {
-            double v = m[i * size + j];
-            for (std::size_t k = 0; k < j; ++k)
-                v -= m[i * size + k] * m[j * size + k];
-            m[i * size + j] = v / root;
-        }
-    }
-    for (std::size_t i = 0; i < size; ++i) {
-        double v = rhs[i];
-        for (std::size_t k = 0; k < i; ++k)
-            v -= m[i * size + k] * rhs[k];
-        rhs[i] = v / m[i * size + i];
-    }
-    for (std::size_t i = size; i-- > 0;) {
-        double v = rhs[i];
-        for (std::size_t k = i + 1; k < size; ++k)
-            v -= m[k * size + i] * rhs[k];
-        rhs[i] = v / m[i * size + i];
-    }
-    return true;
-}
-
 // One channel of a stretch, in the order of `reversed` (the opening is
 // taken backwards, so that its continuation lies before the first frame),
 // split into a fitted steady part (a constant and the tones) and the rest.
@@ -162,7 +128,7 @@ void continueChannel(std::span<const double> stereo, std::size_t channel, bool r
                 normal[i * size + j] += b[i] * b[j];
         }
     }
-    if (frames > size && solveSymmetric(normal, rhs, size))
+    if (frames > size && solvePositiveDefinite(normal, rhs, size))
         coefficients = rhs;
     else
         coefficients[0] = frames > 0 ? x.back() : 0.0;

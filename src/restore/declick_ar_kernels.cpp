@@ -10,41 +10,6 @@ namespace auralune {
 
 namespace {
 
-// Cholesky factorisation and solution of the m × m symmetric system
-// (row-major, lower triangle used) in place; false when it is not
-// positive definite.
-bool choleskySolve(std::vector<double>& m, std::vector<double>& rhs, std::size_t size)
-{
-    for (std::size_t j = 0; j < size; ++j) {
-        double diagonal = m[j * size + j];
-        for (std::size_t k = 0; k < j; ++k)
-            diagonal -= m[j * size + k] * m[j * size + k];
-        if (!(diagonal > 0.0))
-            return false;
-        const double root = std::sqrt(diagonal);
-        m[j * size + j] = root;
-        for (std::size_t i = j + 1; i < size; ++i) {
-            double v = m[i * size + j];
-            for (std::size_t k = 0; k < j; ++k)
-                v -= m[i * size + k] * m[j * size + k];
-            m[i * size + j] = v / root;
-        }
-    }
-    for (std::size_t i = 0; i < size; ++i) {
-        double v = rhs[i];
-        for (std::size_t k = 0; k < i; ++k)
-            v -= m[i * size + k] * rhs[k];
-        rhs[i] = v / m[i * size + i];
-    }
-    for (std::size_t i = size; i-- > 0;) {
-        double v = rhs[i];
-        for (std::size_t k = i + 1; k < size; ++k)
-            v -= m[k * size + i] * rhs[k];
-        rhs[i] = v / m[i * size + i];
-    }
-    return true;
-}
-
 // A repair range, both ends included.
 struct Run {
     std::uint64_t from = 0;
@@ -225,7 +190,7 @@ bool arInterpolate(std::span<double> x, std::span<const std::uint64_t> unknown, 
                     normal[i * m + j] += gi * gj;
         }
     }
-    if (!choleskySolve(normal, rhs, m))
+    if (!solvePositiveDefinite(normal, rhs, m))
         return false;
     for (std::size_t i = 0; i < m; ++i)
         x[unknown[i]] = rhs[i];
