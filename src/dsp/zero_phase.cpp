@@ -54,15 +54,19 @@ std::uint64_t StereoCascade::settlingFrames() const
 {
     if (slowestPole_ <= 0.0)
         return 1;
+    // A pole on the unit circle never settles; no filter of the chain has
+    // one, and none needs more than 2^22 frames (44 s at 96 kHz).
+    constexpr std::uint64_t kLongest = std::uint64_t{1} << 22;
     if (slowestPole_ >= 1.0)
-        return UINT64_MAX;
+        return kLongest;
     // 80 dB: the radius raised to the frame count reaches 10^−4.
-    return static_cast<std::uint64_t>(std::ceil(std::log(1e-4) / std::log(slowestPole_)));
+    const double frames = std::ceil(std::log(1e-4) / std::log(slowestPole_));
+    return frames < static_cast<double>(kLongest) ? static_cast<std::uint64_t>(frames) : kLongest;
 }
 
 std::uint64_t primingFrames(const StereoCascade& cascade, std::uint64_t frames)
 {
-    return std::min(cascade.settlingFrames(), frames);
+    return frames == 0 ? 0 : cascade.settlingFrames();
 }
 
 void StereoCascade::setSteadyTones(std::span<const double> cyclesPerFrame)

@@ -75,8 +75,9 @@ private:
     std::size_t toneCount_ = 0;
 };
 
-// Frames of each priming stretch: the cascade's settling time, but never
-// more than the signal's own length.
+// Frames of each priming stretch: the cascade's settling time (none for
+// an empty signal). The stretches are predicted, so they may be longer
+// than the signal itself.
 std::uint64_t primingFrames(const StereoCascade& cascade, std::uint64_t frames);
 
 // Doubles of scratch a primed run needs for its two stretches of `pad` frames.

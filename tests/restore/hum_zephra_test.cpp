@@ -103,7 +103,7 @@ TEST(HumCoefficients, ShelfAndZephraTablesMatchTheirDesigns)
 TEST(HumRemovalKernel, RemovesMainsHarmonicsAndPassesMusicUnshifted)
 {
     for (double rate : {44100.0, 96000.0}) {
-        const auto frames = static_cast<std::uint64_t>(rate * 1);
+        const auto frames = static_cast<std::uint64_t>(rate);
         for (double hz : kHumNotchHz) {
             const std::vector<double> in = tone(frames, 2, rate, hz, 10000);
             const std::vector<double> out = humFiltered(in, rate, false);
