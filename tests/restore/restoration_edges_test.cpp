@@ -5,6 +5,7 @@
 
 #include "restore/hum_zephra_kernels.h"
 #include "restore/phonograph_kernels.h"
+#include "restore/phonograph_options.h"
 #include "restore/phonograph_test_support.h"
 
 #include <gtest/gtest.h>
@@ -147,9 +148,9 @@ TEST(CrackleRemoval, LeavesTheEndsOfACleanRecordingAlone)
     }
 }
 
-// Zephra and the rumble filter keep a DC level and a slow ramp intact at the
-// ends, where zero-state passes bent them.
-TEST(ZeroPhaseEdges, ZephraAndRumbleHaveNoEndTransients)
+// Zephra, the rumble filter and needle-scratch removal treat a DC level and
+// a tone at the ends as in the middle, where zero-state passes bent them.
+TEST(ZeroPhaseEdges, ZephraRumbleAndNeedleScratchHaveNoEndTransients)
 {
     const double rate = 48000;
     const std::size_t frames = 24000;
@@ -176,6 +177,13 @@ TEST(ZeroPhaseEdges, ZephraAndRumbleHaveNoEndTransients)
     // the last.
     for (std::size_t n = 0; n < frames; ++n)
         ASSERT_NEAR(out[2 * n], 2e5 * std::sin(2 * kPi * 1000 * static_cast<double>(n) / rate), 2e5 * 0.01) << n;
+
+    // Needle-scratch removal (a low-pass near 7 kHz) passes both untouched.
+    std::vector<double> scratch = in, scratchWork(in.size());
+    phonograph::zeroPhaseCascade(scratch, scratchWork, frames, phonograph::at(phonograph::kNeedleScratch, phonograph::Rate::Hz48000),
+                                 2, 1.0, progress);
+    for (std::size_t n = 0; n < frames; ++n)
+        ASSERT_NEAR(scratch[2 * n], in[2 * n], 2e5 * 0.01) << n;
 }
 
 }  // namespace
