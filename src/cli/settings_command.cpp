@@ -50,6 +50,8 @@ std::string changeTitle(const SettingDefinition& setting, const SettingValue& va
         if (setting.rule == ValueRule::ModeTag)
             if (const Mode* mode = findMode(static_cast<std::uint32_t>(*tag)))
                 return std::string(mode->label);
+        if (auto label = settingTagLabel(setting.key, *tag))
+            return std::string(*label);
         if (setting.key == kDestinationFolderOptionKey)
             return *tag == kDestinationNextToSource ? std::string(kDestinationFolderOptions[0].label)
                                                     : std::string(kDestinationFolderOptions[1].label);

@@ -372,6 +372,11 @@ public:
     // Pop-click (first kind) or crackle (second kind) removal in place on a
     // two-channel buffer of dstFrames frames.
     void PopClick_Crackle(std::vector<double>& buffer, bool popClickRemoval, bool crackleRemoval);
+    // The interpolating declicker ("PhonographPopClick" 4): clicks found in
+    // the residual of a local autoregressive model and replaced by
+    // least-squares autoregressive interpolation, in place on a two-channel
+    // buffer of dstFrames frames.
+    void PopClickInterpolated(std::vector<double>& buffer);
     // Stage 1 or 2 as enhancements of their own; 101 or 102 in place inside
     // the phonograph chain.
     void HumRemoval(std::uint32_t stage);

@@ -44,6 +44,7 @@ struct SettingsSnapshot {
     const void* mainWindow = nullptr;
 
     int hiResType = 1;
+    int hiResFilter = 1;                  // 1 the standard kernels, 2 the wide-band ones
     int ditherType = 1;
 
     int phonographRegime = 1;
@@ -52,7 +53,8 @@ struct SettingsSnapshot {
     bool useCartridgeBalance = true;
     bool useDiscEchoRemoval = true;
     bool useDeroz2ResponseCorrection = false;
-    int phonographPopClick = 2;
+    int phonographPopClick = 2;           // 4: the interpolating declicker
+    int popClickSensitivity = 2;          // its sensitivity: 1 low, 2 normal, 3 high
     bool useLpDistortionCancel = true;
     double lpDistortionStylusRadius = 10.0;   // micrometres
     int phonographScratch = 1;

@@ -56,6 +56,7 @@ struct ChainOptions {
     bool dizor = false;
     bool popClick = false;
     bool crackle = false;
+    bool popClickInterpolated = false;
     bool lpDistortion = false;
     bool needleScratch = false;
     bool gradientScratch = false;
@@ -77,6 +78,7 @@ ChainOptions chainOptions(ChainGroup group, const SettingsSnapshot& s)
         o.dizor = s.useDeroz2ResponseCorrection;
         o.popClick = s.phonographPopClick == 2;
         o.crackle = s.phonographPopClick == 3;
+        o.popClickInterpolated = s.phonographPopClick == 4;
         o.lpDistortion = s.useLpDistortionCancel;
         o.needleScratch = s.phonographScratch == 2;
         o.gradientScratch = s.phonographScratch == 3;
@@ -153,6 +155,11 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
         if (error != 0)
             return;
     }
+    if (options.popClickInterpolated) {
+        PopClickInterpolated(sourceBuffer);
+        if (error != 0)
+            return;
+    }
 
     if (options.lpDistortion)
         LpDistortionCancellation(source);
@@ -198,10 +205,13 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
     }
     if (options.equalise && (settings.phonographRegime < 1 || settings.phonographRegime > 4))
         raiseAssertion("Phonograph regime is unknown in %s", kPhonographEQ);
+    std::vector<double> rumbleTail;
+    if (options.rumble && !allocateWorkBuffer(rumbleTail, phonograph::rumbleTailSamples(rumble, frames)))
+        return;
     Progress progress = phonograph::startStage(*this, label, options.rumble ? 2 * frames : frames);
     phonograph::equalise(source, destination, channels, frames, options.equalise ? &equaliser : nullptr,
                          static_cast<phonograph::Regime>(settings.phonographRegime),
-                         options.rumble ? &rumble : nullptr, progress);
+                         options.rumble ? &rumble : nullptr, rumbleTail, progress);
 
     if (options.hum) {
         HumRemoval(stage + 100);
