@@ -6,10 +6,13 @@
 #include "engine/pass_lock.h"
 #include "engine/text_format.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <new>
 #include <optional>
 #include <thread>
+
+#include <unistd.h>
 
 namespace auralune {
 
@@ -123,6 +126,19 @@ std::optional<Destination> chooseDestination(AudioFile& job)
                                                               : job.settings.destinationPath;
     if (folder.empty())
         folder = ".";
+    // A folder that is missing or not writable fails the job before any
+    // sample is processed.
+    std::error_code status;
+    const int refused = ::access(folder.c_str(), W_OK | X_OK) != 0      ? errno
+                        : !std::filesystem::is_directory(folder, status) ? ENOTDIR
+                                                                         : 0;
+    if (refused != 0) {
+        const std::string cause = systemErrorText(refused) + ": " + folder;
+        job.platform.log.error("Cannot write into the destination folder: " + cause);
+        job.error |= kErrorSave;
+        job.setErrorCause(cause);
+        return std::nullopt;
+    }
     Destination destination{{folder, source.stem().string(), job.settings.destinationFileSuffix, type->extension}, {}};
     destination.path = firstFreeName(destination.name, pathExists);
     job.setTableText(TableText::DestinationName, destination.path.path);
@@ -194,8 +210,9 @@ void writeDestination(AudioFile& job, const Destination& destination)
     const NewFileResult written =
         writeNewFile(destination.name, destination.path.number, image, {job.destinationNamingHook});
     if (!written.written) {
-        log.error(written.errorText);
+        log.error(written.errorText + ": " + written.errorPath);
         job.error |= kErrorSave;
+        job.setErrorCause(written.errorText + ": " + written.errorPath);
         return;
     }
     if (written.name.path != destination.path.path) {
@@ -326,7 +343,7 @@ std::string AudioFile::completedStateText() const
         else
             text += entry.text;
     }
-    if ((warning_1 & ~std::uint64_t{1}) != 0)
+    if ((warning_1 & ~std::uint64_t{1}) != 0 || unknownPriorEnhancement1)
         text += "Multiple converts. ";
     return text + "Complete.";
 }

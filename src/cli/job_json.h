@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+namespace auralune {
+
+class AudioFile;
+
+// One finished job as a one-line JSON object for scripts: the source's
+// facts, the state, the error and warning texts (with the cause of a
+// failure), the destination when one was written and the numeric metrics.
+// Read only after the job's pass has ended.
+std::string jobJson(const AudioFile& job);
+
+}  // namespace auralune
