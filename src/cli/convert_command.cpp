@@ -463,7 +463,7 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
     CLI::App* command = app.add_subcommand("convert", "Convert audio files; each source gets a new file");
     command->add_option("files", request->files, "WAV, AIFF, AIFF-C or FLAC files")->required();
     command->add_option("-1,--enhancement1", request->enhancement1,
-                        "Enhancement 1: display name, suffix code (pa1) or code; default None");
+                        "Enhancement 1: display name, its unique start, suffix code (pa1) or code; default None");
     command->add_option("-2,--enhancement2", request->enhancement2,
                         "Enhancement 2, admitted after Enhancement 1; default None");
     command->add_option("--format", request->format,
