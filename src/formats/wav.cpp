@@ -373,7 +373,7 @@ private:
         // The frame count divides by the frame size, which only fmt gives.
         if (!spots_[kFmt].present)
             return fail("This file is missing a fmt chunk", kErrorHeader);
-        if (job_.srcChannels == 0 || job_.srcSampleBytes == 0)
+        if (job_.srcChannels == 0 || job_.srcSampleBytes == 0 || containerBytes_ == 0)
             return fail("The fmt chunk gives no channels or no sample bits", kErrorHeader);
 
         log_.info("Analysing data chunk");

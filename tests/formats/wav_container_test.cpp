@@ -55,6 +55,8 @@ TEST(WavContainer, SamplesAreReadAtTheirContainerWidthKeepingTheValidBits)
         {"24 in 32 with block align 6",
          withBlockAlign(RiffBuilder::extensibleFmtData(2, 48000, 32, 22, 24, 3, 1), 6), 32, 24, kErrorHeader},
         {"32 valid bits in 24", RiffBuilder::extensibleFmtData(2, 48000, 24, 22, 32, 3, 1), 24, 24, kErrorBitDepth},
+        {"24 valid bits in no container", withBlockAlign(RiffBuilder::extensibleFmtData(2, 48000, 0, 22, 24, 3, 1), 0),
+         32, 24, kErrorHeader},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
