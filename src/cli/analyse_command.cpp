@@ -16,13 +16,6 @@ namespace auralune {
 
 namespace {
 
-std::string trimmed(std::string text)
-{
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
-}
-
 void printRow(std::ostream& out, const AudioFile& job)
 {
     const TableTexts texts = job.tableTexts();

@@ -206,13 +206,6 @@ std::time_t repeatableDate(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 ? info.st_mtime : 0;
 }
 
-std::string trimmed(std::string text)
-{
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
-}
-
 // One line per file: redrawn in place while it converts on a terminal,
 // written once when it ends otherwise.
 class ProgressLines final : public QueueObserver {

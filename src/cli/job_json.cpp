@@ -6,14 +6,14 @@
 
 namespace auralune {
 
-namespace {
-
 std::string trimmed(std::string text)
 {
     while (!text.empty() && text.back() == ' ')
         text.pop_back();
     return text;
 }
+
+namespace {
 
 std::string_view stateName(int state)
 {

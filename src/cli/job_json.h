@@ -12,4 +12,7 @@ class AudioFile;
 // Read only after the job's pass has ended.
 std::string jobJson(const AudioFile& job);
 
+// A table text without the blank its sentences end with.
+std::string trimmed(std::string text);
+
 }  // namespace auralune
