@@ -208,8 +208,8 @@ TEST_F(ConvertCommand, FailureLinesNameTheCauseAndThePath)
     EXPECT_NE(out.str().find("take1: Cannot save file. (No such file or directory: " + missing + ")\n"),
               std::string::npos)
         << out.str();
-    // Nothing was processed: the folder is checked first.
-    EXPECT_FALSE(log.contains("<Info> Processing stereo"));
+    // No sample was read: the folder is checked first.
+    EXPECT_FALSE(log.contains("<Info>  Reading audio data"));
 
     const std::string fifo = (dir.path() / "pipe.wav").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

@@ -222,7 +222,7 @@ TEST(ProcessingPass, AFolderThatCannotTakeTheFileFailsWithCannotSaveFile)
     EXPECT_TRUE(missing.log.contains("<ERROR> Cannot write into the destination folder: No such file or directory: " +
                                      absent));
     EXPECT_EQ(missing.job.errorCause(), "No such file or directory: " + absent);
-    EXPECT_FALSE(missing.log.contains("<Info> Processing stereo"));
+    EXPECT_FALSE(missing.log.contains("<Info>  Reading audio data"));
 
     // Read-only folder; root may write anywhere, so the pass runs in a child
     // process without root's rights.
