@@ -397,6 +397,8 @@ int convert(CommandContext& context, const ConvertRequest& request)
     for (const std::string& file : request.files)
         if (!queue.addNewFileToQueue(file)) {
             context.err << "auralune-cli: cannot convert '" << file << "': not a WAV, AIFF, AIFF-C or FLAC file\n";
+            if (request.json)
+                context.out << refusedJson(file) << '\n';
             ++refused;
         }
     queue.waitForPasses();

@@ -42,6 +42,17 @@ void bitTexts(JsonWriter& json, const std::array<StatusBitText, N>& table, int b
 
 }  // namespace
 
+std::string refusedJson(const std::string& path)
+{
+    JsonWriter json;
+    json.beginObject().key("path").value(path).key("state").value("refused").key("ok").value(false);
+    json.key("errors").beginArray();
+    json.beginObject().key("code").value(kErrorFileType).key("text").value("Invalid file type.");
+    json.key("cause").value("not a WAV, AIFF, AIFF-C or FLAC file").endObject();
+    json.endArray().key("destination").null().endObject();
+    return json.text();
+}
+
 std::string jobJson(const AudioFile& job)
 {
     const TableTexts texts = job.tableTexts();

@@ -12,6 +12,9 @@ class AudioFile;
 // Read only after the job's pass has ended.
 std::string jobJson(const AudioFile& job);
 
+// A file the queue refused for its extension, in the same form.
+std::string refusedJson(const std::string& path);
+
 // A table text without the blank its sentences end with.
 std::string trimmed(std::string text);
 

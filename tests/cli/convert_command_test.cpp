@@ -240,12 +240,17 @@ TEST_F(ConvertCommand, JsonObjectsForScripts)
 {
     const std::string good = make("good.wav");
     const std::string mono = make("mono.wav", "-r 44100 -b 16 -c 1");
-    EXPECT_EQ(run({"--json", "--next-to-source", good, mono}), kExitFailure);
+    const std::string notes = (dir.path() / "notes.txt").string();
+    EXPECT_EQ(run({"--json", "--next-to-source", good, mono, notes}), kExitFailure);
     std::istringstream lines(out.str());
     std::vector<std::string> objects;
     for (std::string line; std::getline(lines, line);)
         objects.push_back(line);
-    ASSERT_EQ(objects.size(), 2u) << out.str();
+    ASSERT_EQ(objects.size(), 3u) << out.str();
+    // Refused by its extension before any pass: reported first.
+    EXPECT_EQ(objects[0], R"({"path":")" + notes + R"(","state":"refused","ok":false,"errors":[{"code":16,"text":)"
+                              R"("Invalid file type.","cause":"not a WAV, AIFF, AIFF-C or FLAC file"}],"destination":null})");
+    objects.erase(objects.begin());
     const std::string destination = (dir.path() / "good-no.wav").string();
     EXPECT_NE(objects[0].find(R"("state":"converted","ok":true,"stateText":"Complete.")"), std::string::npos);
     EXPECT_NE(objects[0].find(R"("frameRate":44100,"channels":2,"bits":16,"frames":22050,"seconds":0.5)"),
@@ -259,7 +264,7 @@ TEST_F(ConvertCommand, JsonObjectsForScripts)
         << objects[1];
     EXPECT_NE(objects[1].find(R"("destination":null)"), std::string::npos) << objects[1];
     // Progress and the summary stay on standard error.
-    EXPECT_NE(err.str().find("1 converted, 1 failed"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("1 converted, 2 failed"), std::string::npos) << err.str();
 
     EXPECT_EQ(cli({"analyse", "--json", good}), kExitSuccess);
     EXPECT_EQ(out.str().find(R"({"path":")" + good + R"(","state":"analysed","ok":true,"stateText":"Ready to convert.")"),
