@@ -132,6 +132,10 @@ void QueueController::startPass(std::shared_ptr<QueuedJob> entry, const Settings
     AudioFile& job = entry->job;
     const bool analysis = pass == &AudioFile::AnalyseFileThread;
     job.state = analysis ? kStateAnalysing : kStateQueued;
+    if (!analysis) {
+        job.setTableText(TableText::State, "Queued");
+        job.postRefresh();
+    }
     const bool kept = !options_.detachPasses;
     if (kept)
         ++keptPasses_;
