@@ -14,8 +14,9 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_CO
   -DAURALUNE_BUILD_FUZZERS=ON -DAURALUNE_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target wav_fuzzer analysis_fuzzer mark_fuzzer -j "$(nproc)"
 
-# New inputs go to scratch copies, so the checked-in seeds stay as they are.
-work=$(mktemp -d)
+# New inputs go to scratch copies, so the checked-in seeds stay as they are;
+# in memory where possible (the analysis fuzzer writes a file per input).
+work=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 run() {   # fuzzer, seed folder, seconds
