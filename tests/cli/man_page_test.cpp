@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -27,7 +26,6 @@ Help helpOf(std::vector<std::string> command)
 
     Help help;
     std::istringstream lines(out.str());
-    const std::regex option(R"((?:^|[ ,])(--?[A-Za-z0-9][-A-Za-z0-9]*))");
     std::string section;
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line[0] != ' ') {
@@ -37,8 +35,17 @@ Help helpOf(std::vector<std::string> command)
         // The names, up to the description after a wide gap.
         const std::string names = line.substr(0, line.find("   ", 2));
         if (section == "Options:") {
-            for (std::sregex_iterator it(names.begin(), names.end(), option), end; it != end; ++it)
-                help.options.insert((*it)[1]);
+            // Words such as "-1", "--output-dir", split at blanks and commas.
+            std::string word;
+            for (const char c : names + " ") {
+                if (c != ' ' && c != ',') {
+                    word += c;
+                    continue;
+                }
+                if (word.size() > 1 && word[0] == '-' && word.find_first_of(":{") == std::string::npos)
+                    help.options.insert(word);
+                word.clear();
+            }
         } else if (section == "Subcommands:" && names.size() > 2) {
             help.subcommands.push_back(names.substr(2, names.find_first_of(", ", 2) - 2));
         }
