@@ -115,26 +115,29 @@ JsonWriter& JsonWriter::value(const std::string& text)
     return value(std::string_view(text));
 }
 
-JsonWriter& JsonWriter::value(double number)
+// Shortest text that reads back as the same number of its type.
+template <typename Real>
+void JsonWriter::real(Real number)
 {
-    if (!std::isfinite(number))
-        return null();
+    if (!std::isfinite(number)) {
+        null();
+        return;
+    }
     beforeValue();
-    // Shortest text that reads back as the same double.
     char buffer[32];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
     text_.append(buffer, result.ptr);
+}
+
+JsonWriter& JsonWriter::value(double number)
+{
+    real(number);
     return *this;
 }
 
 JsonWriter& JsonWriter::value(float number)
 {
-    if (!std::isfinite(number))
-        return null();
-    beforeValue();
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
-    text_.append(buffer, result.ptr);
+    real(number);
     return *this;
 }
 

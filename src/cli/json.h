@@ -49,6 +49,8 @@ public:
 
 private:
     void beforeValue();
+    template <typename Real>
+    void real(Real number);
 
     struct Level {
         bool object;
