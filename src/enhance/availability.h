@@ -26,4 +26,8 @@ constexpr bool outputFormatAvailable(std::uint32_t tag)
 // yet: front ends refuse to turn "UseWowCorrection" on.
 inline constexpr bool kWowCorrectionAvailable = false;
 
+// R128 loudness measurement and adjustment of a conversion (and the
+// broadcast-wave loudness metadata it feeds) have not been written yet.
+inline constexpr bool kLoudnessAvailable = false;
+
 }  // namespace auralune

@@ -38,25 +38,6 @@ namespace auralune {
 
 namespace {
 
-// What the dialogs' suppression boxes ask for, posted as the preferences
-// window would: the queue controller stores the new value.
-class WindowSettingsController final : public SettingsControllerInterface {
-public:
-    explicit WindowSettingsController(NotificationCenter& notifications) : notifications_(notifications) {}
-    void updateWarnPreprocess(bool warn) override
-    {
-        notifications_.post(std::string(kSettingsUpdateWarnPreprocess), this, {{"warnPreprocess", warn}});
-    }
-    void updateClipManagement(int tag) override
-    {
-        notifications_.post(std::string(kSettingsUpdateClipManagement), this,
-                            {{"clipManagement", tagText(static_cast<std::uint64_t>(tag))}});
-    }
-
-private:
-    NotificationCenter& notifications_;
-};
-
 // Window geometry and column widths live apart from the settings.
 QSettings windowSettings()
 {
@@ -84,13 +65,14 @@ MainWindow::MainWindow(const Platform& platform, Options options, QWidget* paren
       options_(std::move(options)),
       selection_(withRegisteredDefaults(platform.defaults, options_.musicFolder), platform.log, options_.available),
       naming_(platform.defaults, platform.log, options_.musicFolder),
-      settingsController_(std::make_unique<WindowSettingsController>(platform.notifications)),
       ownWorkspace_(options_.workspace ? nullptr : std::make_unique<DesktopServices>()),
       workspace_(options_.workspace ? options_.workspace : ownWorkspace_.get())
 {
+    preferences_ = new SettingsController(platform_, SettingsModel(platform_.defaults, platform_.log, options_.musicFolder),
+                                          options_.preferences, this);
     QueueController::Options queueOptions;
     queueOptions.musicFolder = options_.musicFolder;
-    queueOptions.settingsController = settingsController_.get();
+    queueOptions.settingsController = preferences_;
     queueOptions.mainWindow = this;
     controller_ = std::make_unique<QueueController>(platform_, std::move(queueOptions));
 
@@ -273,6 +255,15 @@ void MainWindow::buildActions()
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     copyMetricsAction_ = edit->addAction(tr("Copy &Metrics"), QKeySequence::Copy, this,
                                          &MainWindow::copySelectedFilesMetrics);
+    edit->addSeparator();
+    // The platform's Preferences key where it has one (some desktops have
+    // none), else the common Ctrl+,.
+    const QKeySequence preferencesKey = QKeySequence(QKeySequence::Preferences).isEmpty()
+                                            ? QKeySequence(Qt::CTRL | Qt::Key_Comma)
+                                            : QKeySequence(QKeySequence::Preferences);
+    preferencesAction_ = edit->addAction(tr("&Preferences…"), preferencesKey, this, &MainWindow::showPreferences);
+    preferencesAction_->setObjectName("preferencesAction");
+    preferencesAction_->setMenuRole(QAction::PreferencesRole);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addAction(tr("&About Auralune"), this, &MainWindow::showAbout)->setMenuRole(QAction::AboutRole);
@@ -428,6 +419,13 @@ void MainWindow::showAbout()
                            .arg(QStringLiteral(AURALUNE_VERSION)));
 }
 
+void MainWindow::showPreferences()
+{
+    preferences_->show();
+    preferences_->raise();
+    preferences_->activateWindow();
+}
+
 bool MainWindow::hasActivePasses() const
 {
     for (std::size_t row = 0; row < controller_->size(); ++row)
@@ -493,6 +491,7 @@ void MainWindow::saveWindowState() const
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     saveWindowState();
+    preferences_->close();
     event->accept();
 }
 

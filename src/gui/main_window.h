@@ -3,6 +3,7 @@
 #include "app/destination_naming.h"
 #include "app/queue_controller.h"
 #include "app/window_selection.h"
+#include "gui/settings_controller.h"
 #include "platform/platform.h"
 
 #include <QMainWindow>
@@ -41,6 +42,8 @@ public:
         // The file browser, default applications and clipboard; null: the
         // desktop's own, on the session bus.
         Workspace* workspace = nullptr;
+        // The preferences window's links and how it opens them.
+        SettingsController::Options preferences;
     };
 
     MainWindow(const Platform& platform, Options options, QWidget* parent = nullptr);
@@ -64,6 +67,8 @@ public:
     QAction* removeAction() const { return removeAction_; }
     QAction* removeAllAction() const { return removeAllAction_; }
     QAction* copyMetricsAction() const { return copyMetricsAction_; }
+    QAction* preferencesAction() const { return preferencesAction_; }
+    SettingsController* preferences() const { return preferences_; }
 
     // The selected rows, ascending.
     std::vector<std::size_t> selectedRows() const;
@@ -90,6 +95,7 @@ public slots:
     void setDestinationFolder(const QString& path);
     void showDestinationFolder();
     void showAbout();
+    void showPreferences();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -110,7 +116,8 @@ private:
     Options options_;
     WindowSelection selection_;
     DestinationNaming naming_;
-    std::unique_ptr<SettingsControllerInterface> settingsController_;
+    // The preferences window, a window of its own kept for the window's life.
+    SettingsController* preferences_ = nullptr;
     std::unique_ptr<Workspace> ownWorkspace_;
     Workspace* workspace_;
     std::unique_ptr<QueueController> controller_;
@@ -136,6 +143,7 @@ private:
     QAction* removeAllAction_ = nullptr;
     QAction* copyMetricsAction_ = nullptr;
     QAction* quitAction_ = nullptr;
+    QAction* preferencesAction_ = nullptr;
 
     bool batchRunning_ = false;
 };
