@@ -30,7 +30,10 @@ QueueController::QueuedJob::QueuedJob(const Platform& shared, std::unique_ptr<Ra
 }
 
 QueueController::QueueController(const Platform& platform, Options options)
-    : platform_(platform), options_(std::move(options)), model_(platform.defaults, platform.log, options_.musicFolder)
+    : platform_(platform),
+      options_(std::move(options)),
+      model_(platform.defaults, platform.log, options_.musicFolder),
+      batchAlerts_(platform.alerts)
 {
     showFileExt_ = model_.switchValue("ShowFileExt");
     showFullPath_ = model_.switchValue("ShowFullPath");
@@ -77,7 +80,10 @@ std::shared_ptr<QueueController::QueuedJob> QueueController::makeJob(const std::
     std::unique_ptr<RandomSource> random;
     if (options_.randomSourceFor)
         random = options_.randomSourceFor(path);
-    auto entry = std::make_shared<QueuedJob>(platform_, std::move(random));
+    // The job asks its questions through the batch's answers.
+    const Platform asking{platform_.log,  platform_.defaults, platform_.notifications, platform_.mainThread,
+                          batchAlerts_,   platform_.beeper,   platform_.clock,         platform_.random};
+    auto entry = std::make_shared<QueuedJob>(asking, std::move(random));
     entry->job.initWithName(path, showFileExt_, showFullPath_);
     return entry;
 }
@@ -95,6 +101,20 @@ bool QueueController::addNewFileToQueue(const std::string& path)
         platform_.beeper.beep();
         return false;
     }
+    // A row of the same file that has not been converted yet is selected
+    // instead of queueing the file twice.
+    for (std::size_t row = 0; row < queue_.size(); ++row) {
+        const AudioFile& job = queue_[row]->job;
+        if (job.inputFile == path && job.state != kStateConverted && job.state != kStateFailed) {
+            platform_.log.info("Already queued, so selecting its row: " + path);
+            if (observer_)
+                observer_->rowSelected(row);
+            return false;
+        }
+    }
+    // Files added while no analysis runs start a new batch of questions.
+    if (!anyRowIn({kStateCreating, kStateNew, kStateAnalysing}))
+        batchAlerts_.forget(Alert::Kind::ConvertedBefore);
     append(path);
     reloadTable();
     return true;
@@ -148,6 +168,8 @@ std::size_t QueueController::processQueue(ConvertSender sender, const std::vecto
         platform_.beeper.beep();
         return 0;
     }
+    if (!anyRowIn({kStateQueued, kStateConverting}))
+        batchAlerts_.forget(Alert::Kind::Clipping);
     std::size_t started = 0;
     for (std::size_t row = 0; row < queue_.size(); ++row) {
         AudioFile& job = queue_[row]->job;
@@ -161,13 +183,50 @@ std::size_t QueueController::processQueue(ConvertSender sender, const std::vecto
         }
         if (!target || job.state != kStateAnalysed || job.error != 0)
             continue;
-        // The suffix and the choices are read now, as they stand at Convert.
+        // The suffix and the choices are read now, as they stand at Convert;
+        // the turn is taken now too, so rows convert in table order.
+        job.cancelRequested = false;
+        if (observer_)
+            observer_->conversionStarted(job);
+        job.state = kStateQueued;
+        processAudioLock_.reserve(&job);
         startPass(queue_[row], snapshot(processAudioLock_), &AudioFile::ProcessFileThread);
         ++started;
     }
     if (started == 0)
         platform_.beeper.beep();
     return started;
+}
+
+bool QueueController::anyRowIn(std::initializer_list<int> states) const
+{
+    for (const auto& entry : queue_)
+        if (std::find(states.begin(), states.end(), entry->job.state.load()) != states.end())
+            return true;
+    return false;
+}
+
+std::size_t QueueController::cancelRows(bool converting)
+{
+    std::size_t told = 0;
+    for (const auto& entry : queue_) {
+        const int state = entry->job.state;
+        if (state == kStateQueued || (converting && state == kStateConverting)) {
+            entry->job.cancelRequested = true;
+            ++told;
+        }
+    }
+    return told;
+}
+
+std::size_t QueueController::stopAfterCurrentFile()
+{
+    return cancelRows(false);
+}
+
+std::size_t QueueController::cancelConversion()
+{
+    return cancelRows(true);
 }
 
 bool QueueController::remove(const std::vector<std::size_t>& rows)

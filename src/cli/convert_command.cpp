@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/console_services.h"
 #include "enhance/availability.h"
+#include "formats/processing_mark.h"
 
 #include <CLI/CLI.hpp>
 
@@ -30,6 +31,8 @@ struct ConvertRequest {
     std::vector<std::string> overrides;   // KEY=VALUE
     bool metrics = false;
     bool repeatable = false;
+    std::string onClipping;        // attenuate, clamp; empty: ask
+    std::string convertedBefore;   // convert, skip; empty: ask
 };
 
 struct FormatName {
@@ -334,6 +337,11 @@ int convert(CommandContext& context, const ConvertRequest& request)
             return std::make_unique<SystemRandomSource>(repeatableSeed(path));
         };
     QueueController queue(platform, options);
+    // The options answer the two questions for every file, never asking.
+    if (!request.onClipping.empty())
+        queue.batchAlerts().setStandingAnswer(Alert::Kind::Clipping, request.onClipping == "clamp" ? 1 : 0);
+    if (!request.convertedBefore.empty())
+        queue.batchAlerts().setStandingAnswer(Alert::Kind::ConvertedBefore, 0);
     ProgressLines lines(context.out, services.liveProgress);
     queue.setObserver(&lines);
     InterruptGuard interruptGuard;
@@ -346,13 +354,18 @@ int convert(CommandContext& context, const ConvertRequest& request)
         }
     queue.waitForPasses();
 
-    int converted = 0, failed = refused, withWarnings = 0;
+    int converted = 0, failed = refused, withWarnings = 0, skippedBefore = 0;
     bool noticed = false;
     std::vector<const AudioFile*> reported;
     for (std::size_t row = 0; row < queue.size(); ++row) {
         if (gInterrupted)
             break;
         AudioFile& job = queue.job(row);
+        if (request.convertedBefore == "skip" && (job.warning_1 & kPriorEnhancementMask) != 0 && job.error == 0) {
+            context.out << trimmed(job.tableText(TableText::SourceName)) << ": skipped, converted before\n";
+            ++skippedBefore;
+            continue;
+        }
         if (job.state == kStateAnalysed && job.error == 0) {
             lines.setCurrent(&job);
             queue.processQueue(ConvertSender::Other, {row});
@@ -377,8 +390,10 @@ int convert(CommandContext& context, const ConvertRequest& request)
         }
     }
 
-    const std::size_t skipped = request.files.size() - static_cast<std::size_t>(converted + failed);
+    const std::size_t skipped = request.files.size() - static_cast<std::size_t>(converted + failed + skippedBefore);
     context.out << converted << " converted, " << failed << " failed, " << withWarnings << " with warnings";
+    if (skippedBefore > 0)
+        context.out << ", " << skippedBefore << " skipped as converted before";
     if (skipped > 0)
         context.out << ", " << skipped << " not started";
     context.out << '\n';
@@ -412,6 +427,12 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
     command->add_flag("--metrics", request->metrics, "Print the metrics report of the converted files");
     command->add_flag("--repeatable", request->repeatable,
                       "Seed the dither noise from each file's name, so runs give identical files");
+    command->add_option("--on-clipping", request->onClipping,
+                        "attenuate or clamp: answer the clipping question for every file without asking")
+        ->check(CLI::IsMember({"attenuate", "clamp"}));
+    command->add_option("--converted-before", request->convertedBefore,
+                        "convert or skip: what to do with files converted before, without asking")
+        ->check(CLI::IsMember({"convert", "skip"}));
     command->callback([&context, request] { context.exitCode = convert(context, *request); });
 }
 

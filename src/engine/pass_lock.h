@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
 
 namespace auralune {
@@ -11,10 +12,24 @@ namespace auralune {
 // handled in queue order.
 class PassLock {
 public:
-    void lock()
+    // Takes the next turn for an owner on the thread that orders the passes
+    // (the queue, in row order), so that the owner's lock() waits for that
+    // turn however its thread is scheduled.
+    void reserve(const void* owner)
+    {
+        std::lock_guard guard(mutex_);
+        reserved_[owner] = nextTicket_++;
+    }
+    void lock(const void* owner = nullptr)
     {
         std::unique_lock guard(mutex_);
-        const std::uint64_t ticket = nextTicket_++;
+        std::uint64_t ticket = 0;
+        if (auto it = reserved_.find(owner); owner && it != reserved_.end()) {
+            ticket = it->second;
+            reserved_.erase(it);
+        } else {
+            ticket = nextTicket_++;
+        }
         turn_.wait(guard, [&] { return serving_ == ticket; });
     }
     void unlock()
@@ -31,6 +46,7 @@ private:
     std::condition_variable turn_;
     std::uint64_t nextTicket_ = 0;
     std::uint64_t serving_ = 0;
+    std::map<const void*, std::uint64_t> reserved_;
 };
 
 }  // namespace auralune

@@ -3,6 +3,7 @@
 #include "app/context_menu.h"
 #include "app/settings_keys.h"
 #include "app/settings_model.h"
+#include "engine/text_format.h"
 #include "gui/context_menu_widget.h"
 #include "gui/desktop_notifier.h"
 #include "gui/desktop_services.h"
@@ -15,20 +16,25 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -215,6 +221,24 @@ void MainWindow::buildControls()
     tableView_->verticalHeader()->hide();
     tableView_->horizontalHeader()->setStretchLastSection(true);
     connect(model_, &QueueTableModel::queueChanged, this, &MainWindow::queueChanged);
+    connect(model_, &QueueTableModel::conversionStarting, this, &MainWindow::conversionStarting);
+    connect(model_, &QueueTableModel::rowSelectionRequested, this, [this](int row) {
+        tableView_->selectRow(row);
+        tableView_->scrollTo(model_->index(row, 0));
+    });
+    batchStatus_ = new QLabel;
+    batchStatus_->setObjectName("batchStatus");
+    batchBar_ = new QProgressBar;
+    batchBar_->setObjectName("batchProgress");
+    batchBar_->setRange(0, 1000);
+    batchBar_->setTextVisible(false);
+    batchBar_->setMaximumWidth(240);
+    batchBar_->hide();
+    statusBar()->addWidget(batchStatus_, 1);
+    statusBar()->addPermanentWidget(batchBar_);
+    batchTimer_ = new QTimer(this);
+    batchTimer_->setInterval(250);
+    connect(batchTimer_, &QTimer::timeout, this, &MainWindow::updateBatchStatus);
     tableView_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tableView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
         const std::unique_ptr<QMenu> menu(buildContextMenu(position));
@@ -233,23 +257,44 @@ void MainWindow::buildActions()
     auto* toolbar = addToolBar(tr("Toolbar"));
     toolbar->setObjectName("toolbar");
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    convertButton_ = toolbar->addAction(style()->standardIcon(QStyle::SP_MediaPlay), tr("Convert"));
+    // Icons from the desktop's theme, with the style's own (drawn for the
+    // palette in use, so visible on dark and light) where the theme has none.
+    auto icon = [this](const char* name, QStyle::StandardPixmap fallback) {
+        return QIcon::fromTheme(QString::fromLatin1(name), style()->standardIcon(fallback));
+    };
+    convertButton_ = toolbar->addAction(icon("media-playback-start", QStyle::SP_MediaPlay), tr("Convert"));
     convertButton_->setObjectName("convertButton");
     connect(convertButton_, &QAction::triggered, this, &MainWindow::processQueueFromToolbar);
-    addFilesAction_ = toolbar->addAction(style()->standardIcon(QStyle::SP_DialogOpenButton), tr("Add Files"));
+    addFilesAction_ = toolbar->addAction(icon("document-open", QStyle::SP_DialogOpenButton), tr("Add Files"));
     addFilesAction_->setObjectName("addFilesButton");
     connect(addFilesAction_, &QAction::triggered, this, &MainWindow::selectSourceFiles);
+    addFolderAction_ = toolbar->addAction(icon("folder-open", QStyle::SP_DirOpenIcon), tr("Add Folder…"));
+    addFolderAction_->setObjectName("addFolderButton");
+    connect(addFolderAction_, &QAction::triggered, this, &MainWindow::selectSourceFolder);
+    toolbar->addSeparator();
+    stopAfterCurrentAction_ = toolbar->addAction(icon("media-playback-pause", QStyle::SP_MediaPause),
+                                                 tr("Stop After Current File"));
+    stopAfterCurrentAction_->setObjectName("stopAfterCurrentButton");
+    connect(stopAfterCurrentAction_, &QAction::triggered, this, &MainWindow::stopAfterCurrentFile);
+    cancelConversionAction_ = toolbar->addAction(icon("process-stop", QStyle::SP_BrowserStop), tr("Cancel Conversion"));
+    cancelConversionAction_->setObjectName("cancelConversionButton");
+    connect(cancelConversionAction_, &QAction::triggered, this, &MainWindow::cancelConversion);
 
     QMenu* file = menuBar()->addMenu(tr("&File"));
     openAction_ = file->addAction(tr("&Open…"), QKeySequence::Open, this, &MainWindow::selectSourceFiles);
+    file->addAction(addFolderAction_);
     convertMenuItem_ = file->addAction(tr("&Convert"), QKeySequence(Qt::CTRL | Qt::Key_R), this,
                                        &MainWindow::processSelectedRows);
+    file->addAction(stopAfterCurrentAction_);
+    file->addAction(cancelConversionAction_);
     file->addSeparator();
     removeAction_ = file->addAction(tr("&Remove"), QKeySequence::Delete, this, &MainWindow::removeSelectedRows);
     removeAllAction_ = file->addAction(tr("Remove &All"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete),
                                        this, &MainWindow::removeAllRows);
     file->addSeparator();
-    quitAction_ = file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
+    // Set explicitly: some desktops define no standard Quit key. Closing the
+    // window asks first while files convert.
+    quitAction_ = file->addAction(tr("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
     quitAction_->setMenuRole(QAction::QuitRole);
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
@@ -437,31 +482,131 @@ bool MainWindow::hasActivePasses() const
 void MainWindow::queueChanged()
 {
     tableView_->setDropPromptVisible(controller_->dragDropPromptVisible());
-    bool converting = false;
-    for (std::size_t row = 0; row < controller_->size(); ++row) {
-        const int state = controller_->job(row).state.load();
-        converting = converting || state == kStateQueued || state == kStateConverting;
-    }
-    if (batchRunning_ && !converting)
-        notifyBatchFinished();
-    batchRunning_ = converting;
+    updateBatchStatus();
 }
 
-void MainWindow::notifyBatchFinished()
+void MainWindow::conversionStarting(const void* job, double audioSeconds)
+{
+    if (batch_.empty()) {
+        batchStart_ = platform_.clock.seconds();
+        batchTimer_->start();
+    }
+    for (const BatchEntry& entry : batch_)
+        if (entry.job == job)
+            return;
+    batch_.push_back({job, BatchFile{BatchFile::Outcome::Waiting, audioSeconds, 0.0, false}});
+    stopAfterCurrentAction_->setEnabled(true);
+    cancelConversionAction_->setEnabled(true);
+}
+
+void MainWindow::updateBatchStatus()
+{
+    const bool wasRunning = !batch_.empty();
+    bool running = false;
+    std::vector<BatchFile> files;
+    for (BatchEntry& entry : batch_) {
+        for (std::size_t row = 0; row < controller_->size(); ++row) {
+            const AudioFile& job = controller_->job(row);
+            if (&job != entry.job)
+                continue;
+            BatchFile& file = entry.file;
+            switch (job.state.load()) {
+            case kStateQueued: file.outcome = BatchFile::Outcome::Waiting; break;
+            case kStateConverting: {
+                file.outcome = BatchFile::Outcome::Converting;
+                const int percent = model_->index(static_cast<int>(row), 0)
+                                        .data(QueueTableModel::ProgressRole).toInt();
+                file.progress = std::max(0, percent) / 100.0;
+                break;
+            }
+            case kStateConverted:
+                file.outcome = BatchFile::Outcome::Converted;
+                file.warnings = job.warning.load() != 0;
+                break;
+            case kStateFailed: file.outcome = BatchFile::Outcome::Failed; break;
+            case kStateAnalysed: file.outcome = BatchFile::Outcome::Cancelled; break;
+            default: break;
+            }
+        }
+        running = running || entry.file.outcome == BatchFile::Outcome::Waiting ||
+                  entry.file.outcome == BatchFile::Outcome::Converting;
+        files.push_back(entry.file);
+    }
+    stopAfterCurrentAction_->setEnabled(running);
+    cancelConversionAction_->setEnabled(running);
+    if (!wasRunning)
+        return;
+    const double elapsed = platform_.clock.seconds() - batchStart_;
+    if (running) {
+        const BatchStatus status = batchStatus(files, elapsed);
+        batchStatus_->setText(QString::fromStdString(batchStatusText(status, elapsed)));
+        batchBar_->setValue(static_cast<int>(status.fraction * 1000.0));
+        batchBar_->show();
+        setWindowTitle(QStringLiteral("Auralune \u2014 %1%").arg(static_cast<int>(status.fraction * 100.0)));
+        return;
+    }
+    const QString summary = QString::fromStdString(batchSummaryText(files, elapsed));
+    batch_.clear();
+    batchTimer_->stop();
+    batchBar_->hide();
+    batchStatus_->setText(summary);
+    setWindowTitle(QStringLiteral("Auralune"));
+    notifyBatchFinished(summary);
+}
+
+void MainWindow::notifyBatchFinished(const QString& summary)
 {
     if (!options_.desktopNotifications || isActiveWindow())
         return;
-    int converted = 0;
-    int failed = 0;
-    for (std::size_t row = 0; row < controller_->size(); ++row) {
-        const AudioFile& job = controller_->job(row);
-        converted += job.state.load() == kStateConverted ? 1 : 0;
-        failed += job.state.load() == kStateFailed ? 1 : 0;
+    notifyDesktop(tr("Conversion finished"), summary);
+}
+
+void MainWindow::stopAfterCurrentFile()
+{
+    controller_->stopAfterCurrentFile();
+}
+
+void MainWindow::cancelConversion()
+{
+    controller_->cancelConversion();
+}
+
+void MainWindow::selectSourceFolder()
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Add Folder"));
+    if (!folder.isEmpty())
+        addFolder(folder);
+}
+
+void MainWindow::addFolder(const QString& folder)
+{
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+        const std::string path = dir.absoluteFilePath(name).toStdString();
+        if (hasSourceFileExtension(path))
+            controller_->addNewFileToQueue(path);
     }
-    QString body = tr("%n file(s) converted", nullptr, converted);
-    if (failed > 0)
-        body += QStringLiteral(", ") + tr("%n failed", nullptr, failed);
-    notifyDesktop(tr("Conversion finished"), body);
+}
+
+bool MainWindow::confirmQuit()
+{
+    int waiting = 0;
+    for (std::size_t row = 0; row < controller_->size(); ++row) {
+        const int state = controller_->job(row).state.load();
+        waiting += state == kStateQueued || state == kStateConverting ? 1 : 0;
+    }
+    if (waiting == 0)
+        return true;
+    Alert alert;
+    alert.style = Alert::Style::Warning;
+    alert.message = waiting == 1 ? "Quit and abandon 1 file?" : formatText("Quit and abandon %d files?", waiting);
+    alert.informativeText = "The file being converted stops where it is and nothing more is written.";
+    alert.buttons = {"Cancel", "Quit"};
+    alert.window = this;
+    if (platform_.alerts.run(alert).button != 1)
+        return false;
+    controller_->cancelConversion();
+    return true;
 }
 
 void MainWindow::restoreWindowState()
@@ -490,6 +635,10 @@ void MainWindow::saveWindowState() const
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!confirmQuit()) {
+        event->ignore();
+        return;
+    }
     saveWindowState();
     preferences_->close();
     event->accept();

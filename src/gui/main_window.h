@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/batch_progress.h"
 #include "app/destination_naming.h"
 #include "app/queue_controller.h"
 #include "app/window_selection.h"
@@ -17,7 +18,9 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 namespace auralune {
@@ -68,6 +71,12 @@ public:
     QAction* removeAllAction() const { return removeAllAction_; }
     QAction* copyMetricsAction() const { return copyMetricsAction_; }
     QAction* preferencesAction() const { return preferencesAction_; }
+    QAction* stopAfterCurrentAction() const { return stopAfterCurrentAction_; }
+    QAction* cancelConversionAction() const { return cancelConversionAction_; }
+    QAction* addFolderAction() const { return addFolderAction_; }
+    // The status bar: the batch's progress while it runs, then its summary.
+    QLabel* batchStatusLabel() const { return batchStatus_; }
+    QProgressBar* batchProgressBar() const { return batchBar_; }
     SettingsController* preferences() const { return preferences_; }
 
     // The selected rows, ascending.
@@ -96,6 +105,11 @@ public slots:
     void showDestinationFolder();
     void showAbout();
     void showPreferences();
+    void stopAfterCurrentFile();
+    void cancelConversion();
+    void selectSourceFolder();
+    // Queues the source files of a folder, in name order.
+    void addFolder(const QString& folder);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -110,7 +124,11 @@ private:
     void updateDestinationControls();
     void suffixEdited(int stage, const QString& text);
     void queueChanged();
-    void notifyBatchFinished();
+    void notifyBatchFinished(const QString& summary);
+    void conversionStarting(const void* job, double audioSeconds);
+    void updateBatchStatus();
+    // Asks before quitting while files wait or convert; true: quit.
+    bool confirmQuit();
 
     const Platform& platform_;
     Options options_;
@@ -144,8 +162,22 @@ private:
     QAction* copyMetricsAction_ = nullptr;
     QAction* quitAction_ = nullptr;
     QAction* preferencesAction_ = nullptr;
+    QAction* stopAfterCurrentAction_ = nullptr;
+    QAction* cancelConversionAction_ = nullptr;
+    QAction* addFolderAction_ = nullptr;
+    QLabel* batchStatus_ = nullptr;
+    QProgressBar* batchBar_ = nullptr;
+    // Polls the batch while it runs: a pass's last refresh comes before
+    // its final state.
+    QTimer* batchTimer_ = nullptr;
 
-    bool batchRunning_ = false;
+    struct BatchEntry {
+        const void* job;   // identity only
+        BatchFile file;
+    };
+    std::vector<BatchEntry> batch_;
+    double batchStart_ = 0.0;
+
 };
 
 }  // namespace auralune
