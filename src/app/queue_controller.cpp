@@ -219,6 +219,30 @@ std::size_t QueueController::cancelRows(bool converting)
     return told;
 }
 
+std::size_t QueueController::convertAgain(const std::vector<std::size_t>& rows)
+{
+    std::vector<std::size_t> again;
+    for (std::size_t row : rows) {
+        if (row >= queue_.size())
+            continue;
+        AudioFile& job = queue_[row]->job;
+        const int state = job.state;
+        if (state != kStateConverted && state != kStateFailed && state != kStateAnalysed)
+            continue;
+        // No pass holds the job. The pass reads the source again, so a file
+        // that cannot be converted fails again with its own errors.
+        job.error = 0;
+        job.warning = 0;
+        job.state = kStateAnalysed;
+        again.push_back(row);
+    }
+    if (again.empty()) {
+        platform_.beeper.beep();
+        return 0;
+    }
+    return processQueue(ConvertSender::Other, again);
+}
+
 std::size_t QueueController::stopAfterCurrentFile()
 {
     return cancelRows(false);

@@ -108,6 +108,10 @@ public:
     // of rows told.
     std::size_t stopAfterCurrentFile();
     std::size_t cancelConversion();
+    // Converts completed, failed and cancelled rows again (under a new
+    // destination name, as any conversion); other rows are left alone.
+    // Returns the number started.
+    std::size_t convertAgain(const std::vector<std::size_t>& rows);
 
     // The questions of the passes, answered for the rest of a batch once
     // the user asks for it, or always by a standing answer.

@@ -285,6 +285,8 @@ void MainWindow::buildActions()
     file->addAction(addFolderAction_);
     convertMenuItem_ = file->addAction(tr("&Convert"), QKeySequence(Qt::CTRL | Qt::Key_R), this,
                                        &MainWindow::processSelectedRows);
+    convertAgainAction_ = file->addAction(tr("Convert &Again"), this, &MainWindow::convertSelectedRowsAgain);
+    convertAgainAction_->setObjectName("convertAgainAction");
     file->addAction(stopAfterCurrentAction_);
     file->addAction(cancelConversionAction_);
     file->addSeparator();
@@ -559,6 +561,11 @@ void MainWindow::notifyBatchFinished(const QString& summary)
     if (!options_.desktopNotifications || isActiveWindow())
         return;
     notifyDesktop(tr("Conversion finished"), summary);
+}
+
+void MainWindow::convertSelectedRowsAgain()
+{
+    controller_->convertAgain(selectedRows());
 }
 
 void MainWindow::stopAfterCurrentFile()

@@ -74,6 +74,7 @@ public:
     QAction* stopAfterCurrentAction() const { return stopAfterCurrentAction_; }
     QAction* cancelConversionAction() const { return cancelConversionAction_; }
     QAction* addFolderAction() const { return addFolderAction_; }
+    QAction* convertAgainAction() const { return convertAgainAction_; }
     // The status bar: the batch's progress while it runs, then its summary.
     QLabel* batchStatusLabel() const { return batchStatus_; }
     QProgressBar* batchProgressBar() const { return batchBar_; }
@@ -106,6 +107,7 @@ public slots:
     void showAbout();
     void showPreferences();
     void stopAfterCurrentFile();
+    void convertSelectedRowsAgain();
     void cancelConversion();
     void selectSourceFolder();
     // Queues the source files of a folder, in name order.
@@ -165,6 +167,7 @@ private:
     QAction* stopAfterCurrentAction_ = nullptr;
     QAction* cancelConversionAction_ = nullptr;
     QAction* addFolderAction_ = nullptr;
+    QAction* convertAgainAction_ = nullptr;
     QLabel* batchStatus_ = nullptr;
     QProgressBar* batchBar_ = nullptr;
     // Polls the batch while it runs: a pass's last refresh comes before

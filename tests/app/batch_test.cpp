@@ -118,6 +118,19 @@ TEST_F(BatchTest, StopAndCancelLeaveNoFileAndRowsConvertAgain)
     }
 }
 
+TEST_F(BatchTest, ConvertAgainWritesANewFile)
+{
+    addAnalysed({"a.wav"});
+    queue->processQueue(ConvertSender::ConvertButton);
+    queue->waitForPasses();
+    const std::string first = queue->job(0).tableText(TableText::DestinationName);
+    ASSERT_EQ(queue->convertAgain({0}), 1u);
+    queue->waitForPasses();
+    EXPECT_EQ(queue->job(0).state.load(), kStateConverted);
+    EXPECT_NE(queue->job(0).tableText(TableText::DestinationName), first);
+    EXPECT_EQ(filesInFolder(), 3u);
+}
+
 struct SelectingObserver final : QueueObserver {
     void rowSelected(std::size_t row) override { selected.push_back(row); }
     std::vector<std::size_t> selected;
