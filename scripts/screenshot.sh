@@ -15,7 +15,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
 app="$build/src/auralune"
 out="$(realpath -m "${1:-$root/docs/screenshot.png}")"
-delay_ms="${DELAY_MS:-4000}"
+delay_ms="${DELAY_MS:-14000}"
 
 if [ ! -x "$app" ]; then
   echo "screenshot.sh: $app is missing; build the desktop app first (scripts/build.sh)" >&2
@@ -39,12 +39,15 @@ chmod 700 "$work/runtime"
 
 # A few short needle-drops, converted with the RIAA curve and the default
 # restoration chain (mode 2, Enhancement 1 "Phonograph EQ A1 (RIAA)").
-sox -n -r 44100 -b 16 -c 2 "$work/sources/Nocturne in E flat.wav" synth 20 sine 311 sine 466 pinknoise gain -24
-sox -n -r 96000 -b 24 -c 2 "$work/sources/Side A - Étude.wav" synth 12 sine 220 pinknoise gain -20
-sox -n -r 48000 -b 16 -c 2 "$work/sources/Field recording.wav" synth 8 brownnoise gain -18
-sox -n -r 192000 -b 24 -c 2 "$work/sources/Quad test tones.wav" synth 5 sine 1000 sine 1200 gain -6
+# Long enough that the batch is still running when the picture is taken.
+sox -n -r 44100 -b 16 -c 2 "$work/sources/01 Nocturne in E flat.wav" synth 150 sine 311 sine 466 pinknoise gain -24
+sox -n -r 96000 -b 24 -c 2 "$work/sources/02 Side A - Étude.wav" synth 120 sine 220 pinknoise gain -20
+sox -n -r 48000 -b 16 -c 2 "$work/sources/03 Field recording.wav" synth 90 brownnoise gain -18
+sox -n -r 44100 -b 16 -c 2 "$work/sources/04 Waltz (78 rpm transfer).wav" synth 180 sine 262 sine 392 pinknoise gain -22
+sox -n -r 96000 -b 24 -c 2 "$work/sources/05 Side B - Prelude.wav" synth 120 sine 196 pinknoise gain -20
+sox -n -r 44100 -b 16 -c 2 "$work/sources/06 Encore.wav" synth 90 sine 330 pinknoise gain -24
 mkdir -p "$work/home/.config/Auralune"
-printf '[General]\nMode=2\nFilterType_1=2048\nFilterTypeDefaults_1=1, 1, 2048, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1\n' > "$work/home/.config/Auralune/Auralune.ini"
+printf '[General]\nDestinationFolder=/home/listener/Music\nMode=2\nFilterType_1=2048\nFilterTypeDefaults_1=1, 1, 2048, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1\n' > "$work/home/.config/Auralune/Auralune.ini"
 
 mkdir -p "$(dirname "$out")"
 dark="${out%.png}-dark.png"

@@ -1,7 +1,9 @@
 #include "engine/assertion.h"
 #include "enhance/availability.h"
 #include "gui/main_window.h"
+#include "gui/drop_view.h"
 #include "gui/qt_alert_presenter.h"
+#include "gui/queue_table_model.h"
 #include "platform/clock.h"
 #include "platform/file_log.h"
 #include "platform/notification_center.h"
@@ -97,6 +99,9 @@ int main(int argc, char** argv)
         QTimer::singleShot(delay / 2, &window, [&window] { window.processQueueFromToolbar(); });
         // AURALUNE_SCREENSHOT_PREFERENCES=<png>: the preferences window's
         // Phonograph EQ tab as well.
+        // The destination column would show the temporary folder the
+        // screenshot script works in.
+        window.tableView()->setColumnHidden(QueueTableModel::column(TableText::DestinationName), true);
         const QString preferences = qEnvironmentVariable("AURALUNE_SCREENSHOT_PREFERENCES");
         if (!preferences.isEmpty()) {
             window.preferences()->showPreferencesTab(auralune::PreferencesTab::Phonograph);

@@ -27,6 +27,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -55,6 +57,26 @@ DefaultsStore& withRegisteredDefaults(DefaultsStore& store, const std::string& m
 {
     registerDefaults(store, musicFolder);
     return store;
+}
+
+// A play or pause symbol in the palette's button text colour, for desktops
+// whose icon theme has none: the style's own are black whatever the palette.
+QIcon drawnIcon(bool pause, const QColor& colour)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    if (pause) {
+        painter.drawRect(8, 6, 6, 20);
+        painter.drawRect(18, 6, 6, 20);
+    } else {
+        const QPoint triangle[] = {{9, 5}, {27, 16}, {9, 27}};
+        painter.drawPolygon(triangle, 3);
+    }
+    return QIcon(pixmap);
 }
 
 bool isActiveState(int state)
@@ -222,6 +244,9 @@ void MainWindow::buildControls()
     tableView_->horizontalHeader()->setStretchLastSection(true);
     connect(model_, &QueueTableModel::queueChanged, this, &MainWindow::queueChanged);
     connect(model_, &QueueTableModel::conversionStarting, this, &MainWindow::conversionStarting);
+    // The short fact columns follow their contents as rows come and go; the
+    // name, state and enhancement columns keep the widths the user gave.
+    connect(model_, &QAbstractItemModel::modelReset, this, &MainWindow::fitFactColumns);
     connect(model_, &QueueTableModel::rowSelectionRequested, this, [this](int row) {
         tableView_->selectRow(row);
         tableView_->scrollTo(model_->index(row, 0));
@@ -262,7 +287,11 @@ void MainWindow::buildActions()
     auto icon = [this](const char* name, QStyle::StandardPixmap fallback) {
         return QIcon::fromTheme(QString::fromLatin1(name), style()->standardIcon(fallback));
     };
-    convertButton_ = toolbar->addAction(icon("media-playback-start", QStyle::SP_MediaPlay), tr("Convert"));
+    auto symbol = [this](const char* name, bool pause) {
+        const QIcon themed = QIcon::fromTheme(QString::fromLatin1(name));
+        return themed.isNull() ? drawnIcon(pause, palette().color(QPalette::ButtonText)) : themed;
+    };
+    convertButton_ = toolbar->addAction(symbol("media-playback-start", false), tr("Convert"));
     convertButton_->setObjectName("convertButton");
     connect(convertButton_, &QAction::triggered, this, &MainWindow::processQueueFromToolbar);
     addFilesAction_ = toolbar->addAction(icon("document-open", QStyle::SP_DialogOpenButton), tr("Add Files"));
@@ -272,8 +301,7 @@ void MainWindow::buildActions()
     addFolderAction_->setObjectName("addFolderButton");
     connect(addFolderAction_, &QAction::triggered, this, &MainWindow::selectSourceFolder);
     toolbar->addSeparator();
-    stopAfterCurrentAction_ = toolbar->addAction(icon("media-playback-pause", QStyle::SP_MediaPause),
-                                                 tr("Stop After Current File"));
+    stopAfterCurrentAction_ = toolbar->addAction(symbol("media-playback-pause", true), tr("Stop After Current File"));
     stopAfterCurrentAction_->setObjectName("stopAfterCurrentButton");
     connect(stopAfterCurrentAction_, &QAction::triggered, this, &MainWindow::stopAfterCurrentFile);
     cancelConversionAction_ = toolbar->addAction(icon("process-stop", QStyle::SP_BrowserStop), tr("Cancel Conversion"));
@@ -553,7 +581,16 @@ void MainWindow::updateBatchStatus()
     batchBar_->hide();
     batchStatus_->setText(summary);
     setWindowTitle(QStringLiteral("Auralune"));
+    // The rate and bits now read "44100 > 88200" and "16 > 24".
+    fitFactColumns();
     notifyBatchFinished(summary);
+}
+
+void MainWindow::fitFactColumns()
+{
+    for (TableText text : {TableText::FileType, TableText::Duration, TableText::FrameRate, TableText::Channels,
+                           TableText::SampleSizeBits})
+        tableView_->resizeColumnToContents(QueueTableModel::column(text));
 }
 
 void MainWindow::notifyBatchFinished(const QString& summary)

@@ -127,6 +127,9 @@ private:
     void suffixEdited(int stage, const QString& text);
     void queueChanged();
     void notifyBatchFinished(const QString& summary);
+    // Sizes the short fact columns (type, duration, rate, channels, bits)
+    // to their contents.
+    void fitFactColumns();
     void conversionStarting(const void* job, double audioSeconds);
     void updateBatchStatus();
     // Asks before quitting while files wait or convert; true: quit.
