@@ -3,7 +3,7 @@
 // read must read back with the same samples.
 
 #include "engine/audio_file.h"
-#include "platform/platform.h"
+#include "fuzz_services.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,28 +14,7 @@ namespace {
 
 using namespace auralune;
 
-// Answers every alert with its default button and keeps nothing.
-class DefaultAlertPresenter final : public AlertPresenter {
-public:
-    AlertAnswer run(const Alert&) override { return {}; }
-};
-
-class SilentBeeper final : public Beeper {
-public:
-    void beep() override {}
-};
-
-struct Services {
-    NullLog log;
-    MemoryDefaultsStore defaults;
-    NotificationCenter notifications;
-    RunLoopMainThread mainThread;
-    DefaultAlertPresenter alerts;
-    SilentBeeper beeper;
-    ManualClock clock;
-    SequenceRandomSource random{{1}};
-    Platform platform{log, defaults, notifications, mainThread, alerts, beeper, clock, random};
-};
+using fuzz::Services;
 
 // Writes the samples the job read as a destination and reads that image.
 void roundTrip(const AudioFile& source, const Platform& platform)

@@ -2,6 +2,7 @@
 
 #include "app/batch_alerts.h"
 #include "app/settings_model.h"
+#include "app/worker_pool.h"
 #include "engine/audio_file.h"
 #include "engine/pass_lock.h"
 #include "platform/platform.h"
@@ -70,6 +71,13 @@ public:
         // When set, each job draws its random numbers (dither) from a source
         // of its own, made from its path; else from the platform's.
         std::function<std::unique_ptr<RandomSource>(const std::string& path)> randomSourceFor;
+        // When set, each job reads the date for its processing mark from a
+        // clock of its own, made from its path; else from the platform's.
+        std::function<std::unique_ptr<Clock>(const std::string& path)> clockFor;
+        // The passes' threads: at most this many at once, started by this
+        // (tests pass one that refuses); the pool's defaults when unset.
+        std::size_t maxWorkers = WorkerPool::defaultWorkers();
+        WorkerPool::ThreadStarter threadStarter;
     };
 
     QueueController(const Platform& platform, Options options);
@@ -145,8 +153,9 @@ private:
     // A job with the services it was made with; a running pass shares its
     // ownership, so removing a row never frees a job under its pass.
     struct QueuedJob {
-        QueuedJob(const Platform& shared, std::unique_ptr<RandomSource> ownRandom);
+        QueuedJob(const Platform& shared, std::unique_ptr<RandomSource> ownRandom, std::unique_ptr<Clock> ownClock);
         std::unique_ptr<RandomSource> random;
+        std::unique_ptr<Clock> clock;
         Platform platform;
         AudioFile job;
     };
@@ -157,6 +166,7 @@ private:
     void append(const std::string& path);
     void startPass(std::shared_ptr<QueuedJob> entry, const SettingsSnapshot& snapshot,
                    void (AudioFile::*pass)(const SettingsSnapshot&));
+    void passEnded();
     void refreshQueue(const void* job);
     void reloadTable();
     void updateDestinationTableText(const Notification& notification);
@@ -174,9 +184,10 @@ private:
     BatchAlertPresenter batchAlerts_;
     std::vector<NotificationCenter::Token> observations_;
 
-    std::mutex threadsMutex_;
-    std::vector<std::thread> threads_;
     std::atomic<int> keptPasses_{0};
+    // Last, so that it ends first: a detached pool drops the passes not yet
+    // started before anything they would use goes.
+    WorkerPool pool_;
 };
 
 }  // namespace auralune

@@ -22,6 +22,8 @@ struct CommandContext {
     std::ostream& out;
     std::ostream& err;
     int exitCode = kExitSuccess;
+    // -q/--quiet: only failures and asked-for results are printed.
+    bool quiet = false;
 
     // Prints "auralune-cli: <message>" to err and returns the status given.
     int fail(int status, const std::string& message);

@@ -5,17 +5,23 @@
 #include "app/settings_model.h"
 #include "cli/commands.h"
 #include "cli/console_services.h"
+#include "cli/job_json.h"
 #include "enhance/availability.h"
 #include "formats/processing_mark.h"
 
 #include <CLI/CLI.hpp>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <ostream>
+
+#include <sys/stat.h>
 
 namespace auralune {
 
@@ -31,6 +37,7 @@ struct ConvertRequest {
     std::vector<std::string> overrides;   // KEY=VALUE
     bool metrics = false;
     bool repeatable = false;
+    bool json = false;
     std::string onClipping;        // attenuate, clamp; empty: ask
     std::string convertedBefore;   // convert, skip; empty: ask
 };
@@ -54,16 +61,43 @@ std::string lowered(std::string_view text)
     return result;
 }
 
-// An enhancement by display name, suffix code ("pa1") or code, in any case.
-std::optional<EnhancementCode> parseEnhancement(const std::string& text)
+// An enhancement by display name, suffix code ("pa1") or code, in any
+// case, or by the start of one display name only ("riaa" is ambiguous,
+// "phonograph eq a1" is not). Nothing, with the reason, otherwise.
+struct ParsedEnhancement {
+    std::optional<EnhancementCode> code;
+    std::string problem;
+};
+
+ParsedEnhancement parseEnhancement(const std::string& text)
 {
     const SettingInput input = parseSettingInput(*findSetting(kFilterType1Key), text);
     if (input.value)
-        return std::stoull(std::get<std::string>(*input.value));
+        return {std::stoull(std::get<std::string>(*input.value)), {}};
+    const std::string typed = lowered(text);
+    std::vector<const EnhancementType*> starting;
+    for (const EnhancementType& type : kEnhancementTypes) {
+        const std::string name = lowered(type.displayName);
+        if (name == typed)
+            return {type.code(), {}};
+        if (!typed.empty() && name.rfind(typed, 0) == 0)
+            starting.push_back(&type);
+    }
+    if (starting.size() == 1)
+        return {starting.front()->code(), {}};
+    if (starting.size() > 1) {
+        std::string names;
+        for (const EnhancementType* type : starting)
+            names += (names.empty() ? "" : ", ") + std::string(type->displayName);
+        return {std::nullopt, "enhancement '" + text + "' is ambiguous: " + names};
+    }
+    std::vector<std::string> all;
     for (const EnhancementType& type : kEnhancementTypes)
-        if (lowered(type.displayName) == lowered(text))
-            return type.code();
-    return std::nullopt;
+        all.push_back(lowered(type.displayName));
+    std::string problem = "unknown enhancement '" + text + "' (see 'catalogue')";
+    if (auto near = nearestName(typed, all))
+        problem += "; did you mean '" + *near + "'?";
+    return {std::nullopt, problem};
 }
 
 // An output format by CLI name ("wav-lr"), label ("WAV L+R") or tag.
@@ -159,18 +193,28 @@ std::uint32_t repeatableSeed(const std::string& path)
     return hash;
 }
 
-std::string trimmed(std::string text)
+// The date of a repeatable run's processing marks: SOURCE_DATE_EPOCH when
+// set (the reproducible-builds convention), else the source's modification
+// time.
+std::time_t repeatableDate(const std::string& path)
 {
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
+        char* end = nullptr;
+        errno = 0;
+        const long long seconds = std::strtoll(epoch, &end, 10);
+        if (errno == 0 && *end == '\0' && seconds >= 0)
+            return static_cast<std::time_t>(seconds);
+    }
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mtime : 0;
 }
 
 // One line per file: redrawn in place while it converts on a terminal,
 // written once when it ends otherwise.
 class ProgressLines final : public QueueObserver {
 public:
-    ProgressLines(std::ostream& out, bool live) : out_(out), live_(live) {}
+    // Quiet: only the lines of failed files.
+    ProgressLines(std::ostream& out, bool live, bool quiet) : out_(out), live_(live && !quiet), quiet_(quiet) {}
 
     void setCurrent(const AudioFile* job) { current_ = job; }
     void jobRefreshed(const void* job) override
@@ -180,6 +224,8 @@ public:
     }
     void finish(const AudioFile& job)
     {
+        if (quiet_ && job.error == 0)
+            return;
         const std::string line = finalText(job);
         if (live_)
             draw(line);
@@ -207,6 +253,8 @@ private:
         std::string line = text(TableText::SourceName) + ": " + text(TableText::State);
         if (job.state == kStateConverted && job.error == 0)
             line += " -> " + text(TableText::DestinationName);
+        else if (const std::string cause = job.errorCause(); !cause.empty())
+            line += " (" + cause + ")";
         return line;
     }
     void draw(const std::string& line)
@@ -217,6 +265,7 @@ private:
 
     std::ostream& out_;
     bool live_;
+    bool quiet_;
     const AudioFile* current_ = nullptr;
 };
 
@@ -254,16 +303,16 @@ std::optional<int> applyRequest(CommandContext& context, const ConvertRequest& r
     EnhancementCode enhancement2 = model.filterType2();
     std::uint32_t format = model.outputFormatType();
     if (!request.enhancement1.empty()) {
-        auto code = parseEnhancement(request.enhancement1);
-        if (!code)
-            return context.fail(kExitUsage, "unknown enhancement '" + request.enhancement1 + "' (see 'catalogue')");
-        enhancement1 = *code;
+        const ParsedEnhancement parsed = parseEnhancement(request.enhancement1);
+        if (!parsed.code)
+            return context.fail(kExitUsage, parsed.problem);
+        enhancement1 = *parsed.code;
     }
     if (!request.enhancement2.empty()) {
-        auto code = parseEnhancement(request.enhancement2);
-        if (!code)
-            return context.fail(kExitUsage, "unknown enhancement '" + request.enhancement2 + "' (see 'catalogue')");
-        enhancement2 = *code;
+        const ParsedEnhancement parsed = parseEnhancement(request.enhancement2);
+        if (!parsed.code)
+            return context.fail(kExitUsage, parsed.problem);
+        enhancement2 = *parsed.code;
     }
     if (!request.format.empty()) {
         auto tag = parseFormat(request.format);
@@ -332,17 +381,23 @@ int convert(CommandContext& context, const ConvertRequest& request)
     options.musicFolder = services.musicFolder;
     options.detachPasses = false;
     options.settingsController = &settingsController;
-    if (request.repeatable)
+    if (request.repeatable) {
         options.randomSourceFor = [](const std::string& path) -> std::unique_ptr<RandomSource> {
             return std::make_unique<SystemRandomSource>(repeatableSeed(path));
         };
+        options.clockFor = [](const std::string& path) -> std::unique_ptr<Clock> {
+            return std::make_unique<FixedDateClock>(repeatableDate(path));
+        };
+    }
     QueueController queue(platform, options);
     // The options answer the two questions for every file, never asking.
     if (!request.onClipping.empty())
         queue.batchAlerts().setStandingAnswer(Alert::Kind::Clipping, request.onClipping == "clamp" ? 1 : 0);
     if (!request.convertedBefore.empty())
         queue.batchAlerts().setStandingAnswer(Alert::Kind::ConvertedBefore, 0);
-    ProgressLines lines(context.out, services.liveProgress);
+    // With JSON on standard output, the progress lines go to standard error.
+    std::ostream& progress = request.json ? context.err : context.out;
+    ProgressLines lines(progress, services.liveProgress && !request.json, context.quiet);
     queue.setObserver(&lines);
     InterruptGuard interruptGuard;
 
@@ -350,6 +405,8 @@ int convert(CommandContext& context, const ConvertRequest& request)
     for (const std::string& file : request.files)
         if (!queue.addNewFileToQueue(file)) {
             context.err << "auralune-cli: cannot convert '" << file << "': not a WAV, AIFF, AIFF-C or FLAC file\n";
+            if (request.json)
+                context.out << refusedJson(file) << '\n';
             ++refused;
         }
     queue.waitForPasses();
@@ -362,7 +419,8 @@ int convert(CommandContext& context, const ConvertRequest& request)
             break;
         AudioFile& job = queue.job(row);
         if (request.convertedBefore == "skip" && (job.warning_1 & kPriorEnhancementMask) != 0 && job.error == 0) {
-            context.out << trimmed(job.tableText(TableText::SourceName)) << ": skipped, converted before\n";
+            if (!context.quiet)
+                progress << trimmed(job.tableText(TableText::SourceName)) << ": skipped, converted before\n";
             ++skippedBefore;
             continue;
         }
@@ -380,6 +438,8 @@ int convert(CommandContext& context, const ConvertRequest& request)
             queue.waitForPasses();
         }
         lines.finish(job);
+        if (request.json)
+            context.out << jobJson(job) << '\n' << std::flush;
         if (job.state == kStateConverted && job.error == 0) {
             ++converted;
             reported.push_back(&job);
@@ -391,12 +451,14 @@ int convert(CommandContext& context, const ConvertRequest& request)
     }
 
     const std::size_t skipped = request.files.size() - static_cast<std::size_t>(converted + failed + skippedBefore);
-    context.out << converted << " converted, " << failed << " failed, " << withWarnings << " with warnings";
-    if (skippedBefore > 0)
-        context.out << ", " << skippedBefore << " skipped as converted before";
-    if (skipped > 0)
-        context.out << ", " << skipped << " not started";
-    context.out << '\n';
+    if (!context.quiet) {
+        progress << converted << " converted, " << failed << " failed, " << withWarnings << " with warnings";
+        if (skippedBefore > 0)
+            progress << ", " << skippedBefore << " skipped as converted before";
+        if (skipped > 0)
+            progress << ", " << skipped << " not started";
+        progress << '\n';
+    }
     if (request.metrics && !reported.empty())
         context.out << metricsReportText(metricsReportLines(reported));
     if (gInterrupted)
@@ -412,7 +474,7 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
     CLI::App* command = app.add_subcommand("convert", "Convert audio files; each source gets a new file");
     command->add_option("files", request->files, "WAV, AIFF, AIFF-C or FLAC files")->required();
     command->add_option("-1,--enhancement1", request->enhancement1,
-                        "Enhancement 1: display name, suffix code (pa1) or code; default None");
+                        "Enhancement 1: display name, its unique start, suffix code (pa1) or code; default None");
     command->add_option("-2,--enhancement2", request->enhancement2,
                         "Enhancement 2, admitted after Enhancement 1; default None");
     command->add_option("--format", request->format,
@@ -426,7 +488,10 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
         ->allow_extra_args(false);
     command->add_flag("--metrics", request->metrics, "Print the metrics report of the converted files");
     command->add_flag("--repeatable", request->repeatable,
-                      "Seed the dither noise from each file's name, so runs give identical files");
+                      "Seed the dither noise from each file's name and date the files from SOURCE_DATE_EPOCH "
+                      "or the source's modification time, so runs give identical files");
+    command->add_flag("--json", request->json,
+                      "Print one JSON object per file on standard output (progress goes to standard error)");
     command->add_option("--on-clipping", request->onClipping,
                         "attenuate or clamp: answer the clipping question for every file without asking")
         ->check(CLI::IsMember({"attenuate", "clamp"}));

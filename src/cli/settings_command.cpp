@@ -75,6 +75,16 @@ const SettingDefinition* knownSetting(CommandContext& context, const std::string
     return setting;
 }
 
+// Fails the command when the store could not keep the change.
+bool kept(CommandContext& context)
+{
+    if (const auto problem = context.services.defaults.writeProblem()) {
+        context.fail(kExitFailure, *problem + "; nothing was stored");
+        return false;
+    }
+    return true;
+}
+
 void listSettings(CommandContext& context)
 {
     const DefaultsStore& store = context.services.defaults;
@@ -129,7 +139,8 @@ void setSetting(CommandContext& context, const std::string& key, const std::stri
         store.setString(std::string(setting->key), *value);
     else
         store.setStringList(std::string(setting->key), std::get<std::vector<std::string>>(*input.value));
-    logChange(context.services.log, *setting, *input.value);
+    if (kept(context))
+        logChange(context.services.log, *setting, *input.value);
 }
 
 struct ResetRequest {
@@ -149,6 +160,8 @@ void resetSettings(CommandContext& context, const ResetRequest& request)
     if (!request.group.empty()) {
         const unsigned group = kResetGroups.at(request.group);
         applyResetGroup(store, group);
+        if (!kept(context))
+            return;
         for (const SettingDefinition* setting : settingsOfResetGroup(group))
             if (auto stored = store.stored(std::string(setting->key)))
                 logChange(context.services.log, *setting, *stored);
@@ -157,10 +170,13 @@ void resetSettings(CommandContext& context, const ResetRequest& request)
     if (request.all) {
         for (const SettingDefinition& setting : settingDefinitions())
             store.remove(std::string(setting.key));
+        kept(context);
         return;
     }
-    if (const SettingDefinition* setting = knownSetting(context, request.key))
+    if (const SettingDefinition* setting = knownSetting(context, request.key)) {
         store.remove(std::string(setting->key));
+        kept(context);
+    }
 }
 
 }  // namespace

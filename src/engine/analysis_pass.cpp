@@ -2,6 +2,7 @@
 #include "engine/audio_file.h"
 #include "engine/pass_lock.h"
 #include "engine/text_format.h"
+#include "formats/processing_mark.h"
 
 #include <filesystem>
 #include <thread>
@@ -28,11 +29,15 @@ std::string AudioFile::readyStateText() const
 {
     std::string text = "Ready to convert. ";
     forEachPriorName(warning_1, [&](std::string_view name) { text.append("Prior conversion: ").append(name); });
+    if (unknownPriorEnhancement1)
+        text.append("Prior conversion: ").append(unknownEnhancementName(*unknownPriorEnhancement1));
     const std::uint64_t prior2 = warning_2;
-    if (prior2 & ~std::uint64_t{1}) {
+    if ((prior2 & ~std::uint64_t{1}) || unknownPriorEnhancement2) {
         if (prior2 & 1u)
             text.append(". ");
         forEachPriorName(prior2, [&](std::string_view name) { text.append(" + ").append(name); });
+        if (unknownPriorEnhancement2)
+            text.append(" + ").append(unknownEnhancementName(*unknownPriorEnhancement2));
     }
     // Clipping and loudness warnings belong to the processing pass.
     const int shown = warning;

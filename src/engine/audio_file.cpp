@@ -26,6 +26,8 @@ void AudioFile::initWithName(const std::string& path, bool showExtension, bool s
     error = 0;
     warning_1 = 0;
     warning_2 = 0;
+    unknownPriorEnhancement1.reset();
+    unknownPriorEnhancement2.reset();
 
     inputFile = path;
     const std::filesystem::path p(path);
@@ -56,6 +58,7 @@ void AudioFile::initWithName(const std::string& path, bool showExtension, bool s
     {
         std::lock_guard lock(textMutex_);
         texts_ = {};
+        errorCause_.clear();
         texts_[static_cast<int>(TableText::SourceName)] = shown.string();
         texts_[static_cast<int>(TableText::FileType)] = typeText;
         for (TableText t : {TableText::State, TableText::Duration, TableText::FrameRate, TableText::Channels,
@@ -117,6 +120,18 @@ void AudioFile::composeErrorStateText()
     std::lock_guard lock(textMutex_);
     texts_[static_cast<int>(TableText::DestinationName)] = "--";
     texts_[static_cast<int>(TableText::State)] = errorTexts(error);
+}
+
+std::string AudioFile::errorCause() const
+{
+    std::lock_guard lock(textMutex_);
+    return errorCause_;
+}
+
+void AudioFile::setErrorCause(std::string cause)
+{
+    std::lock_guard lock(textMutex_);
+    errorCause_ = std::move(cause);
 }
 
 TableTexts AudioFile::tableTexts() const

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -65,6 +66,12 @@ public:
     void ShowFileAlreadyProcessedWarning(const std::string& priorEnhancements);
     // After a failed pass: no destination, and the error texts as the state text.
     void composeErrorStateText();
+    // Why the job failed, in the system's words with the path it concerns
+    // ("Permission denied: /music/out"); empty when the error texts say all.
+    // Set where the failure happens; the front ends show it beside the
+    // state text.
+    std::string errorCause() const;
+    void setErrorCause(std::string cause);
 
     TableTexts tableTexts() const;
     std::string tableText(TableText which) const;
@@ -372,6 +379,10 @@ public:
     std::atomic<int> warning{0};
     std::atomic<std::uint64_t> warning_1{0};   // prior Enhancement 1, mark bit numbering
     std::atomic<std::uint64_t> warning_2{0};   // prior Enhancement 2
+    // Enhancement codes of a processing mark that this version does not
+    // know: the file was converted before, with something newer.
+    std::optional<std::uint64_t> unknownPriorEnhancement1;
+    std::optional<std::uint64_t> unknownPriorEnhancement2;
 
     // Source data and metadata carried to the destination.
     std::vector<std::uint8_t> srcAudioData;
@@ -432,6 +443,7 @@ public:
 private:
     mutable std::mutex textMutex_;
     TableTexts texts_;
+    std::string errorCause_;
     double progressTableTextLastUpdate_ = 0;
 };
 

@@ -6,10 +6,13 @@
 #include "engine/pass_lock.h"
 #include "engine/text_format.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <new>
 #include <optional>
 #include <thread>
+
+#include <unistd.h>
 
 namespace auralune {
 
@@ -94,6 +97,33 @@ struct Destination {
     NumberedPath path;
 };
 
+// The folder the destination goes to: the source's or the chosen one.
+std::string destinationFolder(const AudioFile& job)
+{
+    std::string folder = job.settings.destinationPathFollows
+                             ? std::filesystem::path(job.inputFile).parent_path().string()
+                             : job.settings.destinationPath;
+    return folder.empty() ? "." : folder;
+}
+
+// A folder that is missing or not writable fails the job before a sample
+// is read, with the cause and the folder.
+bool destinationFolderWritable(AudioFile& job)
+{
+    const std::string folder = destinationFolder(job);
+    std::error_code status;
+    const int refused = ::access(folder.c_str(), W_OK | X_OK) != 0      ? errno
+                        : !std::filesystem::is_directory(folder, status) ? ENOTDIR
+                                                                         : 0;
+    if (refused == 0)
+        return true;
+    const std::string cause = systemErrorText(refused) + ": " + folder;
+    job.platform.log.error("Cannot write into the destination folder: " + cause);
+    job.error |= kErrorSave;
+    job.setErrorCause(cause);
+    return false;
+}
+
 // The destination type, its name and the row texts that show them. Nothing
 // when the type cannot be written.
 std::optional<Destination> chooseDestination(AudioFile& job)
@@ -119,10 +149,7 @@ std::optional<Destination> chooseDestination(AudioFile& job)
         return std::nullopt;
     }
 
-    std::string folder = job.settings.destinationPathFollows ? source.parent_path().string()
-                                                              : job.settings.destinationPath;
-    if (folder.empty())
-        folder = ".";
+    const std::string folder = destinationFolder(job);
     Destination destination{{folder, source.stem().string(), job.settings.destinationFileSuffix, type->extension}, {}};
     destination.path = firstFreeName(destination.name, pathExists);
     job.setTableText(TableText::DestinationName, destination.path.path);
@@ -194,8 +221,9 @@ void writeDestination(AudioFile& job, const Destination& destination)
     const NewFileResult written =
         writeNewFile(destination.name, destination.path.number, image, {job.destinationNamingHook});
     if (!written.written) {
-        log.error(written.errorText);
+        log.error(written.errorText + ": " + written.errorPath);
         job.error |= kErrorSave;
+        job.setErrorCause(written.errorText + ": " + written.errorPath);
         return;
     }
     if (written.name.path != destination.path.path) {
@@ -231,6 +259,8 @@ void convertUnderLock(AudioFile& job)
         job.error |= kErrorFrameRate;
         return;
     }
+    if (job.error == 0 && !destinationFolderWritable(job))
+        return;
     if (job.error == 0) {
         if (job.srcFileType == kFileWav) {
             job.AnalyseWAV(false);
@@ -333,7 +363,7 @@ std::string AudioFile::completedStateText() const
         else
             text += entry.text;
     }
-    if ((warning_1 & ~std::uint64_t{1}) != 0)
+    if ((warning_1 & ~std::uint64_t{1}) != 0 || unknownPriorEnhancement1)
         text += "Multiple converts. ";
     return text + "Complete.";
 }

@@ -90,7 +90,8 @@ std::string markDateText(std::time_t when);
 
 // What a mark's two enhancement codes say about earlier conversions: the
 // flag bits for Enhancement 1 and Enhancement 2 and the names for the
-// warning text. A code outside the catalogue marks its side bad.
+// warning text. A code outside the catalogue marks its side bad and is
+// named by unknownEnhancementName.
 struct PriorConversion {
     std::uint64_t flags1 = 0;
     std::uint64_t flags2 = 0;
@@ -99,6 +100,8 @@ struct PriorConversion {
     bool badEnhancement2 = false;
 };
 PriorConversion priorConversion(std::uint64_t enhancement1, std::uint64_t enhancement2, int layout);
+// "unknown enhancement (0x...)".
+std::string unknownEnhancementName(std::uint64_t code);
 
 // Flag bits 1-53: an earlier conversion that applied an enhancement.
 inline constexpr std::uint64_t kPriorEnhancementMask = 0x3FFFFFFFFFFFFE;

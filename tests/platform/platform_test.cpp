@@ -98,11 +98,9 @@ TEST(PassLockTest, GrantsTheLockInTheOrderItWasAskedFor)
     std::vector<int> order;
     std::mutex orderMutex;
     std::vector<std::thread> waiters;
-    std::atomic<int> started{0};
     for (int i = 0; i < 5; ++i) {
         // Start one at a time so each has taken its ticket before the next.
         waiters.emplace_back([&, i] {
-            ++started;
             lock.lock();
             {
                 std::lock_guard g(orderMutex);
@@ -110,14 +108,45 @@ TEST(PassLockTest, GrantsTheLockInTheOrderItWasAskedFor)
             }
             lock.unlock();
         });
-        while (started.load() != i + 1)
+        // Taken: the holder and i + 1 waiters.
+        while (lock.holdersAndWaiters() != static_cast<std::uint64_t>(i) + 2)
             std::this_thread::yield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     lock.unlock();
     for (auto& w : waiters)
         w.join();
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+}
+
+// Turns reserved in row order are kept whatever order the threads arrive
+// in, and an abandoned turn (a pass that never started) holds nobody up.
+TEST(PassLock, ReservedTurnsGoInReservationOrderAndAbandonedOnesAreSkipped)
+{
+    PassLock lock;
+    int owners[5];
+    for (int& owner : owners)
+        lock.reserve(&owner);
+    lock.abandon(&owners[0]);
+    lock.abandon(&owners[3]);
+    std::vector<int> order;
+    std::mutex orderMutex;
+    std::vector<std::thread> passes;
+    for (int i : {4, 2, 1}) {   // the last reserved arrives first
+        passes.emplace_back([&, i] {
+            lock.lock(&owners[i]);
+            {
+                std::lock_guard g(orderMutex);
+                order.push_back(i);
+            }
+            lock.unlock();
+        });
+    }
+    for (auto& pass : passes)
+        pass.join();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 4}));
+    // Nothing is left waiting: a new pass gets the lock at once.
+    lock.lock();
+    lock.unlock();
 }
 
 }  // namespace
