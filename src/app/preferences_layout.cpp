@@ -31,6 +31,7 @@ const PreferenceControl kControls[] = {
     {Tab::General, "AdjustDstR128Level", K::Slider, "adjustDstR128LevelSlider", -31.0, -5.0, 0.5, "AdjustDstR128"},
 
     {Tab::Settings, "HiResType", K::Popup, "hiResPopup"},
+    {Tab::Settings, "HiResFilter", K::Popup, "hiResFilterPopup"},
     {Tab::Settings, "DitherType", K::Popup, "ditherPopup"},
     {Tab::Settings, "AmbisonicUhjRegime", K::Popup, "ambisonicUhjRegimePopup"},
     {Tab::Settings, "GrooveDistortionTapOff", K::Check, "grooveDistortionTapOffButton", 0, 0, 0, {}, true},
@@ -45,6 +46,7 @@ const PreferenceControl kControls[] = {
     {Tab::Phonograph, "UseDiscEchoRemoval", K::Check, "useDiscEchoRemoval"},
     {Tab::Phonograph, "UseDeroz2ResponseCorrection", K::Check, "useDeroz2ResponseCorrection"},
     {Tab::Phonograph, "PhonographPopClick", K::Popup, "phonographPopClickPopup"},
+    {Tab::Phonograph, "PopClickSensitivity", K::Popup, "popClickSensitivityPopup"},
     {Tab::Phonograph, "UseLpDistortionCancel", K::Check, "useLpDistortionCancel"},
     {Tab::Phonograph, "LpDistortionStylusRadius", K::Slider, "lpDistortionStylusRadiusSlider", 2.5, 25.0, 0.5, "UseLpDistortionCancel"},
     {Tab::Phonograph, "PhonographScratch", K::Popup, "phonographScratchPopup"},
@@ -56,7 +58,8 @@ const PreferenceControl kControls[] = {
     {Tab::Wow, "UseWowCorrection", K::Check, "useWowCorrection"},
     {Tab::Wow, "RotationalSpeedWow", K::Popup, "rotationalSpeedWowPopup"},
     {Tab::Wow, "PitchCorrectionWow", K::Popup, "pitchCorrectionWowPopup"},
-    {Tab::Wow, "TonearmSwayWow", K::Slider, "tonearmSwayWowSlider", 0.0, 5.0, 0.1},
+    // No sway is no setting: a stored 0 falls back to the default 1.0 mm.
+    {Tab::Wow, "TonearmSwayWow", K::Slider, "tonearmSwayWowSlider", 0.1, 5.0, 0.1},
     {Tab::Wow, "StartDiameterWow", K::Slider, "startDiameterWowSlider", 50.0, 300.0, 1.0},
     {Tab::Wow, "StopDiameterWow", K::Slider, "stopDiameterWowSlider", 50.0, 300.0, 1.0},
 

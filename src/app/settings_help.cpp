@@ -43,7 +43,10 @@ constexpr SettingChoice kPopClickChoices[] = {
     {1, "Off"},
     {2, "Pop-click removal"},
     {3, "Crackle removal"},
+    {4, "Pop-click (interpolated)"},
 };
+constexpr SettingChoice kSensitivityChoices[] = {{1, "Low"}, {2, "Normal"}, {3, "High"}};
+constexpr SettingChoice kHiResFilterChoices[] = {{1, "Standard"}, {2, "Wide"}};
 constexpr SettingChoice kScratchChoices[] = {
     {1, "Off"},
     {2, "Needle-scratch removal"},
@@ -82,6 +85,7 @@ const SettingHelp kHelp[] = {
     {"GrooveNoise", "Surface noise", "Level of the record surface noise the groove model adds; at the bottom of the scale it adds none.", {}, "GR"},
     {"DolbyTone", "Cat 22 tone level", "Level at which the Cat 22 calibration tone was recorded, so noise reduction decoding tracks the tape correctly.", {}, "C22"},
     {"HiResType", "Hi-Res processing", "Processes 44.1 and 48 kHz sources at twice the rate and writes 24-bit files, which keeps filter responses clean up to the top of the audio band.", kOnOffChoices, {}},
+    {"HiResFilter", "Hi-Res filter", "Standard keeps the classic rate-doubling filters, which roll off above about 18 kHz; Wide stays flat to 20 kHz for 44.1 kHz sources and rejects images by at least 100 dB.", kHiResFilterChoices, {}},
     {"DitherType", "Dither", "Adds a very low triangular noise before shortening the word length, turning quantisation distortion into a steady hiss far below the music.", kOnOffChoices, {}},
     {"AmbisonicUhjRegime", "Ambisonic UHJ decoding", "Balance between front and rear loudspeakers, and the rear delay, when decoding UHJ recordings to surround.", kUhjRegimes, "UHJ"},
     {"CalculateSrcR128", "Measure the loudness of source files", "Measures the EBU R128 loudness, range and true peak of each source for its metrics report.", {}, {}},
@@ -97,6 +101,7 @@ const SettingHelp kHelp[] = {
     {"UseDiscEchoRemoval", "Disc echo removal", "Holds very quiet sound below -60 dBFS down, which suppresses the faint echo printed through from the neighbouring grooves.", {}, kPhonographCurves},
     {"UseDeroz2ResponseCorrection", "DIZOR-OV response correction", "Reshapes the spectrum of the transfer before equalisation to correct the response of the pickup.", {}, kPhonographCurves},
     {"PhonographPopClick", "Pop-click removal", "Finds short clicks and pops from dust and scratches and rebuilds the audio under them; crackle removal also treats the dense fine crackle of worn records.", kPopClickChoices, kPhonographCurves},
+    {"PopClickSensitivity", "Interpolating declicker sensitivity", "How readily the interpolating declicker treats a short disturbance as a click: High also repairs faint ticks, Low only clear pops.", kSensitivityChoices, kPhonographCurves},
     {"UseLpDistortionCancel", "LP distortion cancellation", "Cancels the tracing distortion a rounded stylus produces on fine high-frequency grooves.", {}, kPhonographCurves},
     {"LpDistortionStylusRadius", "Stylus radius (µm)", "Tip radius of the stylus used for the transfer, which sets how much tracing distortion is cancelled.", {}, kPhonographCurves},
     {"PhonographScratch", "Needle-scratch removal", "Lowers the steady hiss of the stylus in the groove; the gradient kind also restores treble with an exciter.", kScratchChoices, kPhonographCurves},

@@ -64,11 +64,7 @@ TEST(PreferencesLayout, SlidersReachDefaultsAndResetValuesWithTexts)
             continue;
         const SettingDefinition& setting = *findSetting(row.key);
         ASSERT_GT(row.step, 0.0) << row.key;
-        // The wow diameters' registered 1 mm is no real groove; their reset
-        // values are.
-        if (setting.rule != ValueRule::Positive) {
-            EXPECT_TRUE(onGrid(row, std::get<double>(defaultSetting(setting, "/m")))) << row.key;
-        }
+        EXPECT_TRUE(onGrid(row, std::get<double>(defaultSetting(setting, "/m")))) << row.key;
         if (setting.resetGroup != kResetNone) {
             EXPECT_TRUE(onGrid(row, setting.resetValue)) << row.key;
         }
