@@ -277,13 +277,14 @@ TEST(ProcessingPass, AnAllocationFailureFailsTheJobAndWritesNothing)
     constexpr std::uint32_t kFrames = 40000;
     const std::size_t stageBytes = kFrames * 2 * sizeof(double);
     TempDir plain;
-    // audioIn, audioBuf_0, audioBuf_1, audioBuf_2.
-    failEachLargeAllocation(stereoWav(plain.path(), "a.wav", 44100, kFrames, tone), stageBytes, 4);
+    // audioIn only: it becomes audioBuf_0, and "None" hands each stage's
+    // input on as its output.
+    failEachLargeAllocation(stereoWav(plain.path(), "a.wav", 44100, kFrames, tone), stageBytes, 1);
     // A 192 kHz source is halved for the enhancements and restored after
-    // them: the halved stage buffers are the smallest, and the restoring
-    // step after Enhancement 2 allocates too.
+    // them: audioIn, the halving's work buffer, audioBuf_2 with room for the
+    // restored rate and the restoring step's work buffer.
     TempDir high;
-    failEachLargeAllocation(stereoWav(high.path(), "b.wav", 192000, kFrames, tone), stageBytes / 2, 6);
+    failEachLargeAllocation(stereoWav(high.path(), "b.wav", 192000, kFrames, tone), stageBytes / 2, 3);
 }
 
 TEST(ProcessingPass, FailuresBeforeTheSamplesEndFailedAndUnlocked)
