@@ -5,6 +5,7 @@
 #include "engine/destination_file.h"
 #include "engine/pass_lock.h"
 #include "engine/text_format.h"
+#include "enhance/dispatch_table.h"
 
 #include <filesystem>
 #include <new>
@@ -37,6 +38,14 @@ void release(std::vector<T>& buffer)
 bool passesThrough(EnhancementCode code, std::uint32_t inChannels, std::uint32_t outChannels)
 {
     return (code == kEnhancementNone || code == kHiRes) && inChannels == outChannels;
+}
+
+// The phonograph chain allocates its own output once its in-place stages
+// are done (when the pass leaves it unallocated).
+bool allocatesOwnOutput(EnhancementCode code)
+{
+    const EnhancementRoute* route = findEnhancementRoute(code);
+    return route != nullptr && route->count == 1 && route->routines[0] == Routine::PhonographEQ;
 }
 
 // Moves `from` into `to` as its first `samples` samples; the rest of `from`
@@ -402,7 +411,7 @@ void AudioFile::ProcessAudioData()
     // A stage that copies its input leaves audioBuf_1 unallocated: the input
     // itself becomes it.
     if (!passesThrough(settings.filterType_1, srcChannels, dstChannels_1) &&
-        !allocateWorkBuffer(audioBuf_1, std::uint64_t{dstChannels_1} * dstFrames)) {
+        !allocatesOwnOutput(settings.filterType_1) && !allocateWorkBuffer(audioBuf_1, std::uint64_t{dstChannels_1} * dstFrames)) {
         releaseWorkBuffers();
         return;
     }
@@ -422,7 +431,9 @@ void AudioFile::ProcessAudioData()
     // rate of a halved source.
     const bool restoresRate = upsampleType == kUpsampleHalveRestore;
     const std::uint64_t restoreFactor = restoresRate ? 2 : 1;
-    if ((restoresRate || !passesThrough(settings.filterType_2, dstChannels_1, dstChannels_2)) &&
+    if ((restoresRate ||
+         (!passesThrough(settings.filterType_2, dstChannels_1, dstChannels_2) &&
+          !allocatesOwnOutput(settings.filterType_2))) &&
         !allocateWorkBuffer(audioBuf_2, std::uint64_t{dstChannels_2} * dstFrames * restoreFactor)) {
         releaseWorkBuffers();
         return;

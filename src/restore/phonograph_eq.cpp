@@ -125,7 +125,13 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
         raiseAssertion("The number of channels must be 2 in %s", kPhonographEQ);
     const std::uint64_t frames = dstFrames;
     requireFrames(sourceBuffer, frames, 2, kPhonographEQ);
-    requireFrames(destination, frames, channels, kPhonographEQ);
+    // The processing pass leaves the destination for the chain to allocate
+    // once the in-place stages and their work buffers are done, and the
+    // source goes as soon as it is equalised: two stage buffers at the peak
+    // instead of three.
+    const bool allocatesDestination = destination.empty();
+    if (!allocatesDestination)
+        requireFrames(destination, frames, channels, kPhonographEQ);
     const std::span<double> source(sourceBuffer.data(), 2 * frames);
 
     // Option flags of the enhancement group.
@@ -192,10 +198,14 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
     }
     if (options.equalise && (settings.phonographRegime < 1 || settings.phonographRegime > 4))
         raiseAssertion("Phonograph regime is unknown in %s", kPhonographEQ);
+    if (allocatesDestination && !allocateWorkBuffer(destination, std::uint64_t{channels} * frames))
+        return;
     Progress progress = phonograph::startStage(*this, label, options.rumble ? 2 * frames : frames);
     phonograph::equalise(source, destination, channels, frames, options.equalise ? &equaliser : nullptr,
                          static_cast<phonograph::Regime>(settings.phonographRegime),
                          options.rumble ? &rumble : nullptr, progress);
+    if (allocatesDestination)
+        releaseStageBuffer(sourceBuffer);
 
     if (options.hum) {
         HumRemoval(stage + 100);

@@ -248,7 +248,8 @@ TEST(ProcessingPass, AFolderThatCannotTakeTheFileFailsWithCannotSaveFile)
 // Refuses each large allocation of a conversion in turn: every refusal ends
 // the job as failed with nothing written, until the one past the last
 // succeeds.
-void failEachLargeAllocation(const fs::path& source, std::size_t largeBytes, int expectedFailures)
+void failEachLargeAllocation(const fs::path& source, std::size_t largeBytes, int expectedFailures,
+                             EnhancementCode enhancement1 = kEnhancementNone)
 {
     const fs::path folder = source.parent_path();
     for (int failAt = 1;; ++failAt) {
@@ -256,6 +257,7 @@ void failEachLargeAllocation(const fs::path& source, std::size_t largeBytes, int
         Conversion c(source);
         c.settings.destinationPathFollows = false;
         c.settings.destinationPath = (folder / "out").string();
+        c.settings.filterType_1 = enhancement1;
         fs::create_directories(folder / "out");
         const test::FailingAllocation failing(largeBytes, failAt);
         c.convert();
@@ -285,6 +287,10 @@ TEST(ProcessingPass, AnAllocationFailureFailsTheJobAndWritesNothing)
     // restored rate and the restoring step's work buffer.
     TempDir high;
     failEachLargeAllocation(stereoWav(high.path(), "b.wav", 192000, kFrames, tone), stageBytes / 2, 3);
+    // The phonograph chain allocates its output itself, after its in-place
+    // stages and their work buffers.
+    TempDir phono;
+    failEachLargeAllocation(stereoWav(phono.path(), "c.wav", 96000, kFrames, tone), stageBytes, 3, kPhonographA1);
 }
 
 TEST(ProcessingPass, FailuresBeforeTheSamplesEndFailedAndUnlocked)
