@@ -1,7 +1,5 @@
 #include "engine/sample_buffer.h"
 
-#include <sys/mman.h>
-
 #include <cstdint>
 
 namespace auralune {
@@ -18,17 +16,6 @@ bool fits(std::uint64_t capacity, std::uint64_t count)
 
 }  // namespace
 
-void adviseHugePages(void* data, std::size_t bytes)
-{
-    if (data == nullptr || bytes < 2 * kHugePageBytes)
-        return;
-    const auto begin = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t first = (begin + kHugePageBytes - 1) & ~(std::uintptr_t{kHugePageBytes} - 1);
-    const std::uintptr_t last = (begin + bytes) & ~(std::uintptr_t{kHugePageBytes} - 1);
-    if (last > first)
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-}
-
 void StageBufferPool::acquire(std::vector<double>& buffer, std::uint64_t count)
 {
     std::vector<double>().swap(buffer);
@@ -39,16 +26,7 @@ void StageBufferPool::acquire(std::vector<double>& buffer, std::uint64_t count)
         return;
     }
     clear();
-    // Reserving first leaves the pages untouched, so the advice comes before
-    // the zeroing faults them in.
-    try {
-        buffer.reserve(count);
-        adviseHugePages(buffer.data(), count * sizeof(double));
-        buffer.resize(count);
-    } catch (...) {
-        std::vector<double>().swap(buffer);
-        throw;
-    }
+    buffer.resize(count);
 }
 
 void StageBufferPool::release(std::vector<double>& buffer)
