@@ -12,12 +12,14 @@ namespace auralune {
 
 namespace {
 
-std::atomic<bool> gBaselineOnly{false};
+std::atomic<VectorLevel> gLimit{VectorLevel::Avx2};
+
+bool vectors() { return gLimit.load(std::memory_order_relaxed) != VectorLevel::Scalar; }
 
 bool haveAvx2()
 {
     static const bool have = __builtin_cpu_supports("avx2");
-    return have && !gBaselineOnly.load(std::memory_order_relaxed);
+    return have && gLimit.load(std::memory_order_relaxed) == VectorLevel::Avx2;
 }
 
 // Baseline: 16-bit samples, eight at a time. Sign extension by placing each
@@ -183,11 +185,13 @@ std::uint64_t scanSse2(const double* x, std::uint64_t count, double high, double
 
 }  // namespace
 
-bool useBaselineVectorsOnly(bool baselineOnly) { return gBaselineOnly.exchange(baselineOnly); }
+VectorLevel limitVectorLevel(VectorLevel level) { return gLimit.exchange(level); }
 
 std::uint64_t decodeLittleVector(const std::uint8_t* bytes, std::uint32_t bytesPerSample, double* out,
                                  std::uint64_t count)
 {
+    if (!vectors())
+        return 0;
     if (bytesPerSample == 2)
         return haveAvx2() ? decode16Avx2(bytes, out, count) : decode16Sse2(bytes, out, count);
     if (bytesPerSample == 3 && haveAvx2())
@@ -198,6 +202,8 @@ std::uint64_t decodeLittleVector(const std::uint8_t* bytes, std::uint32_t bytesP
 std::uint64_t encodeLittleVector(const double* in, std::uint32_t bytesPerSample, double high, double low,
                                  std::uint8_t* out, std::uint64_t count)
 {
+    if (!vectors())
+        return 0;
     if (bytesPerSample == 2 && high <= 32767 && low >= -32768)
         return haveAvx2() ? encode16Avx2(in, high, low, out, count) : encode16Sse2(in, high, low, out, count);
     if (bytesPerSample == 3 && high <= 8388607 && low >= -8388608 && haveAvx2())
@@ -208,13 +214,15 @@ std::uint64_t encodeLittleVector(const double* in, std::uint32_t bytesPerSample,
 std::uint64_t scanClippingVector(const double* samples, std::uint64_t count, double high, double low,
                                  std::uint64_t& outOfRange, double& peak)
 {
+    if (!vectors())
+        return 0;
     return haveAvx2() ? scanAvx2(samples, count, high, low, outOfRange, peak)
                       : scanSse2(samples, count, high, low, outOfRange, peak);
 }
 
 #else
 
-bool useBaselineVectorsOnly(bool) { return false; }
+VectorLevel limitVectorLevel(VectorLevel) { return VectorLevel::Scalar; }
 std::uint64_t decodeLittleVector(const std::uint8_t*, std::uint32_t, double*, std::uint64_t) { return 0; }
 std::uint64_t encodeLittleVector(const double*, std::uint32_t, double, double, std::uint8_t*, std::uint64_t)
 {

@@ -12,9 +12,11 @@ namespace auralune {
 // double, comparisons, min and max), so the results are bit-identical to
 // the scalar loops, including NaN and signed zero.
 
-// Makes the loops above use the baseline even where AVX2 is present (for
-// tests of both builds); returns the previous choice.
-bool useBaselineVectorsOnly(bool baselineOnly);
+// The widest loops used: AVX2 where the processor has it (the default),
+// the SSE2 baseline, or none (the scalar loops alone). For tests and
+// benchmarks of every build; returns the previous limit.
+enum class VectorLevel { Scalar, Baseline, Avx2 };
+VectorLevel limitVectorLevel(VectorLevel level);
 
 // Little-endian 16- or 24-bit samples to doubles.
 std::uint64_t decodeLittleVector(const std::uint8_t* bytes, std::uint32_t bytesPerSample, double* out,

@@ -55,11 +55,11 @@ std::vector<double> awkwardSamples(std::size_t count, std::uint32_t bits, std::m
     return v;
 }
 
-// The baseline loops for a test's scope, even where AVX2 is present.
+// The widest loops for a test's scope.
 struct VectorChoice {
-    explicit VectorChoice(bool baselineOnly) : previous(useBaselineVectorsOnly(baselineOnly)) {}
-    ~VectorChoice() { useBaselineVectorsOnly(previous); }
-    bool previous;
+    explicit VectorChoice(VectorLevel level) : previous(limitVectorLevel(level)) {}
+    ~VectorChoice() { limitVectorLevel(previous); }
+    VectorLevel previous;
 };
 
 // Every length up to a few vectors past the widest, every channel count of
@@ -69,14 +69,14 @@ struct VectorChoice {
 TEST(SampleKernelsVector, MatchTheDefinitionsForEveryLengthAndLayout)
 {
     std::mt19937 random(16);
-    for (bool baselineOnly : {false, true})
+    for (VectorLevel level : {VectorLevel::Avx2, VectorLevel::Baseline, VectorLevel::Scalar})
     for (std::uint32_t width : {2u, 3u})
         for (int order : {kEndianLittle, kEndianBig})
             for (std::uint32_t channels = 1; channels <= 6; ++channels)
                 for (std::uint64_t frames = 0; frames <= 40; ++frames)
                     for (std::uint64_t step : {std::uint64_t{1} << 40, std::uint64_t{7}}) {
-                        const VectorChoice choice(baselineOnly);
-                        SCOPED_TRACE(testing::Message() << (baselineOnly ? "SSE2, " : "") << width << " bytes, order " << order << ", " << channels
+                        const VectorChoice choice(level);
+                        SCOPED_TRACE(testing::Message() << "level " << static_cast<int>(level) << ", " << width << " bytes, order " << order << ", " << channels
                                                         << " channels, " << frames << " frames, step " << step);
                         const std::uint32_t bits = 8 * width;
                         const std::uint64_t count = frames * channels;
