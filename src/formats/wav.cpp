@@ -300,9 +300,10 @@ private:
             }
             if (!source_.read(spot.position + 8, samples))
                 return fail("Cannot read the file", kErrorOpen);
-            job_.CreateSrcAudioData(samples.data(), samples.size());
-            if (job_.error & kErrorMemory)
-                return false;
+            // Whole frames of the analysed layout, as CreateSrcAudioData
+            // checks; moved in rather than copied, which would fault in a
+            // second image of the samples.
+            job_.srcAudioData = std::move(samples);
         }
         log_.info(" data chunk is good");
         return true;

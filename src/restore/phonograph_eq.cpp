@@ -173,6 +173,8 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
             NeedleScratchRemoval(source, work);
         else
             GradientNeedleScratchRemoval(source, work);
+        // Kept for the next stage buffer of its size (the chain's output).
+        releaseStageBuffer(work);
     }
 
     if (options.zephra) {
