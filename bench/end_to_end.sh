@@ -87,6 +87,7 @@ sox -m -v 1 "$work/needle96.wav" -v 1 "$work/carrier.wav" "$work/cd4groove.wav" 
 run_cli "auralune JVC CD-4, defaults (96k/24, six channels)" cd4groove.wav -1 "JVC CD-4 Quadraphonic"
 run_cli "auralune High-Quality CD-4, defaults (96k/24, six channels)" cd4groove.wav -1 "High-Quality CD-4 Quadraphonic"
 run_cli "auralune SQ, defaults (96k/24, six channels)" needle96.wav -1 "SQ Quadraphonic"
+run_cli "auralune Phonograph A1 chain + wow correction (96k/24)" needle96.wav -1 pa1 --set UseWowCorrection=YES
 run_sox "sox rate -v 88200 (44.1k/16 -> 88.2k/24)" cd.wav rate -v 88200
 ratio "auralune None 44.1k -> 88.2k against sox rate -v 88200" "$none_cpu" "$none_wall" "$last_cpu" "$last_wall"
 run_sox "sox rate -v 96000 (192k/24 -> 96k/24)" hires192.wav rate -v 96000

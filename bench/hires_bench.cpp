@@ -73,6 +73,49 @@ void BM_QuadUpSample(benchmark::State& state)
 }
 BENCHMARK(BM_QuadUpSample)->Unit(benchmark::kMillisecond);
 
+// The wide-band kernel ("HiResFilter" Wide) in the three places.
+void BM_WideDualUpSample(benchmark::State& state)
+{
+    const auto in = programme(static_cast<std::uint64_t>(44100 * kSeconds));
+    std::vector<double> out(2 * in.size());
+    for (auto _ : state) {
+        Progress progress{Progress::stepFor(in.size() / 2), 0, {}};
+        interpolateByTwo(in, out, 2, widePhases(), progress);
+        benchmark::DoNotOptimize(out.data());
+    }
+    reportRealtime(state);
+}
+BENCHMARK(BM_WideDualUpSample)->Unit(benchmark::kMillisecond);
+
+void BM_WideQuadDownSample(benchmark::State& state)
+{
+    const auto programmeIn = programme(static_cast<std::uint64_t>(192000 * kSeconds));
+    std::vector<double> in, out(programmeIn.size() / 2);
+    for (auto _ : state) {
+        state.PauseTiming();
+        in = programmeIn;   // the converter uses its input as scratch
+        state.ResumeTiming();
+        Progress progress{Progress::stepFor(out.size() / 2), 0, {}};
+        decimateByTwoHalfBand(in, out, 2, wideHalfBand(), progress);
+        benchmark::DoNotOptimize(out.data());
+    }
+    reportRealtime(state);
+}
+BENCHMARK(BM_WideQuadDownSample)->Unit(benchmark::kMillisecond);
+
+void BM_WideQuadUpSample(benchmark::State& state)
+{
+    const auto in = programme(static_cast<std::uint64_t>(96000 * kSeconds));
+    std::vector<double> out(2 * in.size());
+    for (auto _ : state) {
+        Progress progress{Progress::stepFor(in.size() / 2), 0, {}};
+        interpolateByTwo(in, out, 2, widePhases(), progress);
+        benchmark::DoNotOptimize(out.data());
+    }
+    reportRealtime(state);
+}
+BENCHMARK(BM_WideQuadUpSample)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

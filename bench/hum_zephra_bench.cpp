@@ -44,8 +44,8 @@ void BM_HumRemoval(benchmark::State& state)
 {
     const DenormalsFlushedToZero flush;
     const std::vector<double> in = humMinute();
-    std::vector<double> out(in.size()), work(in.size());
     const HumCascade cascade = *humCascade(kRate, state.range(0) != 0);
+    std::vector<double> out(in.size()), work(humWorkSamples(cascade, kFrames));
     for (auto _ : state) {
         Progress progress = benchProgress(kFrames * 4);
         humRemoval(in, 2, out, 2, kFrames, cascade, work, progress);
@@ -59,7 +59,7 @@ void BM_Zephra(benchmark::State& state)
 {
     const DenormalsFlushedToZero flush;
     const std::vector<double> in = humMinute();
-    std::vector<double> out(in.size()), work(in.size());
+    std::vector<double> out(in.size()), work(zephraWorkSamples(kZephraLowPass[3], kFrames));
     for (auto _ : state) {
         Progress progress = benchProgress(kFrames * 2);
         zephra(in, out, kFrames, kZephraLowPass[3], work, progress);

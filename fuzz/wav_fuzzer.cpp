@@ -3,7 +3,7 @@
 // read must read back with the same samples.
 
 #include "engine/audio_file.h"
-#include "platform/platform.h"
+#include "fuzz_services.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,29 +14,6 @@ namespace {
 
 using namespace auralune;
 
-// Answers every alert with its default button and keeps nothing.
-class DefaultAlertPresenter final : public AlertPresenter {
-public:
-    AlertAnswer run(const Alert&) override { return {}; }
-};
-
-class SilentBeeper final : public Beeper {
-public:
-    void beep() override {}
-};
-
-struct Services {
-    NullLog log;
-    MemoryDefaultsStore defaults;
-    NotificationCenter notifications;
-    RunLoopMainThread mainThread;
-    DefaultAlertPresenter alerts;
-    SilentBeeper beeper;
-    ManualClock clock;
-    SequenceRandomSource random{{1}};
-    Platform platform{log, defaults, notifications, mainThread, alerts, beeper, clock, random};
-};
-
 // Writes the samples the job read as a destination and reads that image.
 void roundTrip(const AudioFile& source, const Platform& platform)
 {
@@ -44,13 +21,7 @@ void roundTrip(const AudioFile& source, const Platform& platform)
     job.initWithName("fuzz.wav", false, false);
     job.dstEndianessValues = kEndianLittle;
     job.dstEndianessData = kEndianLittle;
-    job.dstFrames = job.srcFrames = source.srcFrames;
-    job.dstFrameRate = job.srcFrameRate = source.srcFrameRate;
-    job.dstChannelsData = source.srcChannels;
-    job.dstSampleBits = source.srcSampleBits;
-    job.dstSampleBytes = source.srcSampleBytes;
-    job.dstAudioData = source.srcAudioData;
-    job.srcID3ChunkData = source.srcID3ChunkData;
+    fuzz::copySourceToDestination(source, job);
     std::vector<std::uint8_t> image;
     job.CreateDestBufferWAV(image);
 
@@ -69,7 +40,7 @@ void roundTrip(const AudioFile& source, const Platform& platform)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static Services services;
+    static fuzz::Services services;
     const std::span<const std::uint8_t> image(data, size);
     for (bool headerOnly : {true, false}) {
         AudioFile job(services.platform);

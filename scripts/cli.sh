@@ -2,6 +2,9 @@
 # Installs what is missing, builds, and runs the command-line tool.
 # Arguments are passed to auralune-cli (default: --help).
 set -euo pipefail
+source "$(dirname "$0")/absolute-args.sh"
+absolute_args "$@"
+set -- ${args[@]+"${args[@]}"}
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh -DAURALUNE_BUILD_TESTS=OFF

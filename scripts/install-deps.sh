@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   sox libsox-fmt-all ffmpeg flac dbus-daemon
+  libebur128-dev
 )
 
 missing=()

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite:
 # the tests once under AddressSanitizer and UndefinedBehaviorSanitizer (the
-# engine, app and CLI; leaks included), a bounded fuzzing run of the WAV
-# reader, and the whole suite of the normal build (desktop tests included).
+# engine, app and CLI; leaks included), bounded fuzzing runs (the WAV, AIFF
+# and FLAC readers and writers, the whole analysis pass, the processing-mark
+# decoder; two minutes in all), and the whole suite of the normal build
+# (desktop tests included).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -15,8 +17,8 @@ cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DAURALUNE_BUILD_GUI=OFF
 cmake --build "$asan" -j "$(nproc)"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$asan" --output-on-failure -j "$(nproc)"
 
-# A crash found by the fuzzer fails the suite.
-scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+# A crash found by a fuzzer fails the suite.
+scripts/fuzz.sh "${FUZZ_SECONDS:-120}"
 
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "${BUILD_DIR:-build}" --output-on-failure -j "$(nproc)"

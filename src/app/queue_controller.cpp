@@ -2,6 +2,7 @@
 
 #include "app/destination_naming.h"
 #include "app/settings_keys.h"
+#include "formats/file_formats.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,26 +12,25 @@ namespace auralune {
 
 bool hasSourceFileExtension(const std::string& path)
 {
-    std::string extension = std::filesystem::path(path).extension().string();
-    if (extension.empty())
-        return false;
-    extension.erase(0, 1);
-    for (char& c : extension)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return extension == "AIF" || extension == "AIFF" || extension == "AIFC" || extension == "WAV" ||
-           extension == "FLAC";
+    return fileFormatForPath(path) != nullptr;
 }
 
-QueueController::QueuedJob::QueuedJob(const Platform& shared, std::unique_ptr<RandomSource> ownRandom)
+QueueController::QueuedJob::QueuedJob(const Platform& shared, std::unique_ptr<RandomSource> ownRandom,
+                                      std::unique_ptr<Clock> ownClock)
     : random(std::move(ownRandom)),
-      platform{shared.log,   shared.defaults, shared.notifications, shared.mainThread,
-               shared.alerts, shared.beeper,  shared.clock,         random ? *random : shared.random},
+      clock(std::move(ownClock)),
+      platform{shared.log,    shared.defaults, shared.notifications,     shared.mainThread,
+               shared.alerts, shared.beeper,   clock ? *clock : shared.clock, random ? *random : shared.random},
       job(platform)
 {
 }
 
 QueueController::QueueController(const Platform& platform, Options options)
-    : platform_(platform), options_(std::move(options)), model_(platform.defaults, platform.log, options_.musicFolder)
+    : platform_(platform),
+      options_(std::move(options)),
+      model_(platform.defaults, platform.log, options_.musicFolder),
+      pool_(options_.maxWorkers, options_.detachPasses ? WorkerPool::OnEnd::Detach : WorkerPool::OnEnd::Join,
+            options_.threadStarter)
 {
     showFileExt_ = model_.switchValue("ShowFileExt");
     showFullPath_ = model_.switchValue("ShowFullPath");
@@ -77,7 +77,10 @@ std::shared_ptr<QueueController::QueuedJob> QueueController::makeJob(const std::
     std::unique_ptr<RandomSource> random;
     if (options_.randomSourceFor)
         random = options_.randomSourceFor(path);
-    auto entry = std::make_shared<QueuedJob>(platform_, std::move(random));
+    std::unique_ptr<Clock> clock;
+    if (options_.clockFor)
+        clock = options_.clockFor(path);
+    auto entry = std::make_shared<QueuedJob>(platform_, std::move(random), std::move(clock));
     entry->job.initWithName(path, showFileExt_, showFullPath_);
     return entry;
 }
@@ -118,18 +121,37 @@ SettingsSnapshot QueueController::snapshot(PassLock& lock) const
 void QueueController::startPass(std::shared_ptr<QueuedJob> entry, const SettingsSnapshot& snapshot,
                                 void (AudioFile::*pass)(const SettingsSnapshot&))
 {
-    if (options_.detachPasses) {
-        std::thread([entry = std::move(entry), snapshot, pass] { (entry->job.*pass)(snapshot); }).detach();
-        return;
+    // The job leaves its state at once, so it is not started twice while
+    // its pass waits for a worker.
+    AudioFile& job = entry->job;
+    const bool analysis = pass == &AudioFile::AnalyseFileThread;
+    job.state = analysis ? kStateAnalysing : kStateQueued;
+    if (!analysis) {
+        job.setTableText(TableText::State, "Queued");
+        job.postRefresh();
     }
-    ++keptPasses_;
-    std::thread thread([this, entry = std::move(entry), snapshot, pass]() mutable {
-        (entry->job.*pass)(snapshot);
-        entry.reset();
-        --keptPasses_;
-    });
-    std::lock_guard lock(threadsMutex_);
-    threads_.push_back(std::move(thread));
+    const bool kept = !options_.detachPasses;
+    if (kept)
+        ++keptPasses_;
+    // Runs on the submitting (main) thread when no thread can be had.
+    auto failed = [this, &job, analysis, kept](const std::string& reason) {
+        platform_.log.error("Cannot start the pass of " + job.inputFile + ": " + reason);
+        job.error |= kErrorMemory;
+        job.setErrorCause(reason);
+        job.composeErrorStateText();
+        job.state = analysis ? kStateAnalysed : kStateFailed;
+        job.postRefresh();
+        if (kept)
+            passEnded();
+    };
+    pool_.submit(
+        [this, entry = std::move(entry), snapshot, pass, kept]() mutable {
+            (entry->job.*pass)(snapshot);
+            entry.reset();
+            if (kept)
+                passEnded();
+        },
+        failed);
 }
 
 void QueueController::analyseAudioFile(AudioFile& job)
@@ -230,17 +252,20 @@ void QueueController::waitForPasses()
     // A pass may be waiting for a dialog on the main thread: keep serving it
     // while waiting, when this is a plain run loop's main thread.
     auto* loop = dynamic_cast<RunLoopMainThread*>(&platform_.mainThread);
-    if (loop && loop->isMainThread())
+    if (loop && loop->isMainThread()) {
         loop->runUntil([this] { return keptPasses_ == 0; });
-    std::vector<std::thread> finished;
-    {
-        std::lock_guard lock(threadsMutex_);
-        finished.swap(threads_);
-    }
-    for (std::thread& thread : finished)
-        thread.join();
-    if (loop && loop->isMainThread())
         loop->runPending();
+        return;
+    }
+    // Elsewhere nothing waits on this thread.
+    for (int running = keptPasses_; running != 0; running = keptPasses_)
+        keptPasses_.wait(running);
+}
+
+void QueueController::passEnded()
+{
+    --keptPasses_;
+    keptPasses_.notify_all();
 }
 
 bool QueueController::hasRunningPasses() const

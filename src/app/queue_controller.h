@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/settings_model.h"
+#include "app/worker_pool.h"
 #include "engine/audio_file.h"
 #include "engine/pass_lock.h"
 #include "platform/platform.h"
@@ -22,11 +23,6 @@ inline constexpr const char* kDropViewAddFileMsg = "DropViewAddFileMsg";
 
 // The extensions the queue accepts, compared ignoring case.
 bool hasSourceFileExtension(const std::string& path);
-// The types the open panel offers (it compares them as written).
-inline constexpr std::array<std::string_view, 15> kOpenPanelFileTypes{
-    "aif", "AIF", "Aif", "aiff", "AIFF", "Aiff", "aifc", "AIFC", "Aifc",
-    "wav", "WAV", "Wav", "flac", "FLAC", "Flac",
-};
 
 // Told when the table must be redrawn. Called on the main thread.
 class QueueObserver {
@@ -64,6 +60,13 @@ public:
         // When set, each job draws its random numbers (dither) from a source
         // of its own, made from its path; else from the platform's.
         std::function<std::unique_ptr<RandomSource>(const std::string& path)> randomSourceFor;
+        // When set, each job reads the date for its processing mark from a
+        // clock of its own, made from its path; else from the platform's.
+        std::function<std::unique_ptr<Clock>(const std::string& path)> clockFor;
+        // The passes' threads: at most this many at once, started by this
+        // (tests pass one that refuses); the pool's defaults when unset.
+        std::size_t maxWorkers = WorkerPool::defaultWorkers();
+        WorkerPool::ThreadStarter threadStarter;
     };
 
     QueueController(const Platform& platform, Options options);
@@ -124,8 +127,9 @@ private:
     // A job with the services it was made with; a running pass shares its
     // ownership, so removing a row never frees a job under its pass.
     struct QueuedJob {
-        QueuedJob(const Platform& shared, std::unique_ptr<RandomSource> ownRandom);
+        QueuedJob(const Platform& shared, std::unique_ptr<RandomSource> ownRandom, std::unique_ptr<Clock> ownClock);
         std::unique_ptr<RandomSource> random;
+        std::unique_ptr<Clock> clock;
         Platform platform;
         AudioFile job;
     };
@@ -134,6 +138,7 @@ private:
     void append(const std::string& path);
     void startPass(std::shared_ptr<QueuedJob> entry, const SettingsSnapshot& snapshot,
                    void (AudioFile::*pass)(const SettingsSnapshot&));
+    void passEnded();
     void refreshQueue(const void* job);
     void reloadTable();
     void updateDestinationTableText(const Notification& notification);
@@ -150,9 +155,10 @@ private:
     QueueObserver* observer_ = nullptr;
     std::vector<NotificationCenter::Token> observations_;
 
-    std::mutex threadsMutex_;
-    std::vector<std::thread> threads_;
     std::atomic<int> keptPasses_{0};
+    // Last, so that it ends first: a detached pool drops the passes not yet
+    // started before anything they would use goes.
+    WorkerPool pool_;
 };
 
 }  // namespace auralune

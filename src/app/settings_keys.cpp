@@ -35,6 +35,7 @@ const SettingDefinition kProcessingKeys[] = {
     {"GrooveNoise", T::Real, "-50", 0, R::None, "grooveNoise", &S::grooveNoise, kSettingsUpdateGrooveNoise, "grooveNoise", kResetSettings, -50.0},
     {"DolbyTone", T::Real, "-18", 0, R::None, "dolbyTone", &S::dolbyTone, kSettingsUpdateDolbyTone, "dolbyTone", kResetSettings, -18.0},
     {"HiResType", T::Tag, "1", 0, R::None, "hiResType", &S::hiResType, kSettingsUpdateHiResType, "hiResType", kResetSettings, 1},
+    {"HiResFilter", T::Tag, "1", 0, R::HiResFilterTag, "hiResFilter", &S::hiResFilter, kSettingsUpdateHiResFilter, "hiResFilter", kResetSettings, 1},
     {"DitherType", T::Tag, "1", 0, R::None, "ditherType", &S::ditherType, kSettingsUpdateDitherType, "ditherType", kResetSettings, 1},
     {"AmbisonicUhjRegime", T::Tag, "1", 0, R::AmbisonicUhjRegime, "ambisonicUhjRegime", &S::ambisonicUhjRegime, kSettingsUpdateAmbisonicUhjRegime, "ambisonicUhjRegime", kResetSettings, 1},
     {"CalculateSrcR128", T::Switch, "NO", 0, R::None, "calculateSrcR128", &S::calculateSrcR128, kSettingsUpdateCalculateSrcR128, "calculateSrcR128", kResetNone, kNoReset},
@@ -51,6 +52,7 @@ const SettingDefinition kProcessingKeys[] = {
     {"UseDiscEchoRemoval", T::Switch, "YES", 0, R::None, "useDiscEchoRemoval", &S::useDiscEchoRemoval, kSettingsUpdatePhonographTab, "useDiscEchoRemoval", kResetPhonograph, 1},
     {"UseDeroz2ResponseCorrection", T::Switch, "NO", 0, R::None, "useDeroz2ResponseCorrection", &S::useDeroz2ResponseCorrection, kSettingsUpdatePhonographTab, "useDeroz2ResponseCorrection", kResetPhonograph, 0},
     {"PhonographPopClick", T::Tag, "2", 0, R::None, "phonographPopClick", &S::phonographPopClick, kSettingsUpdatePhonographTab, "phonographPopClick", kResetPhonograph, 2},
+    {"PopClickSensitivity", T::Tag, "2", 0, R::SensitivityStep, "popClickSensitivity", &S::popClickSensitivity, kSettingsUpdatePhonographTab, "popClickSensitivity", kResetPhonograph, 2},
     {"UseLpDistortionCancel", T::Switch, "YES", 0, R::None, "useLpDistortionCancel", &S::useLpDistortionCancel, kSettingsUpdatePhonographTab, "useLpDistortionCancel", kResetPhonograph, 1},
     {"LpDistortionStylusRadius", T::Real, "10", 0, R::None, "lpDistortionStylusRadius", &S::lpDistortionStylusRadius, kSettingsUpdatePhonographTab, "lpDistortionStylusRadius", kResetPhonograph, 10.0},
     {"PhonographScratch", T::Tag, "1", 0, R::None, "phonographScratch", &S::phonographScratch, kSettingsUpdatePhonographTab, "phonographScratch", kResetPhonograph, 1},
@@ -68,14 +70,15 @@ const SettingDefinition kProcessingKeys[] = {
     {"UseHumRemovalBassCompensationCD4", T::Switch, "NO", 0, R::None, "useHumFilterBassCompensationCD4", &S::useHumFilterBassCompensationCD4, kSettingsUpdateCD4Tab, "useHumRemovalBassCompensationCD4", kResetCD4, 0},
     {"OutputCD4", T::Tag, "1", 0, R::None, "outputCD4", &S::outputCD4, kSettingsUpdateCD4Tab, "outputCD4", kResetCD4, 1},
 
-    // The wow reset sets real groove diameters (a 12-inch record), unlike
-    // the registered defaults of 1 mm.
+    // Groove diameters of a 12-inch record, as the wow reset sets them: the
+    // correction divides by the diameter, and 1 mm would make every 10 ms
+    // block gain or lose up to all its frames.
     {"UseWowCorrection", T::Switch, "NO", 0, R::None, "useWowCorrection", &S::useWowCorrection, kSettingsUpdateWowTab, "useWowCorrection", kResetWow, 0},
     {"RotationalSpeedWow", T::Tag, "1", 0, R::None, "rotationalSpeedWow", &S::rotationalSpeedWow, kSettingsUpdateWowTab, "rotationalSpeedWow", kResetWow, 1},
     {"PitchCorrectionWow", T::Tag, "1", 0, R::None, "pitchCorrectionWow", &S::pitchCorrectionWow, kSettingsUpdateWowTab, "pitchCorrectionWow", kResetWow, 1},
-    {"TonearmSwayWow", T::Real, "1", 0, R::None, "tonearmSwayWow", &S::tonearmSwayWow, kSettingsUpdateWowTab, "tonearmSwayWow", kResetWow, 1.0},
-    {"StartDiameterWow", T::Real, "1", 0, R::Positive, "startDiameterWow", &S::startDiameterWow, kSettingsUpdateWowTab, "startDiameterWow", kResetWow, 300.0},
-    {"StopDiameterWow", T::Real, "1", 0, R::Positive, "stopDiameterWow", &S::stopDiameterWow, kSettingsUpdateWowTab, "stopDiameterWow", kResetWow, 120.0},
+    {"TonearmSwayWow", T::Real, "1.0", 0, R::Positive, "tonearmSwayWow", &S::tonearmSwayWow, kSettingsUpdateWowTab, "tonearmSwayWow", kResetWow, 1.0},
+    {"StartDiameterWow", T::Real, "300", 0, R::Positive, "startDiameterWow", &S::startDiameterWow, kSettingsUpdateWowTab, "startDiameterWow", kResetWow, 300.0},
+    {"StopDiameterWow", T::Real, "120", 0, R::Positive, "stopDiameterWow", &S::stopDiameterWow, kSettingsUpdateWowTab, "stopDiameterWow", kResetWow, 120.0},
 };
 
 // Text behind the suffix rows, which the catalogue composes at run time.

@@ -31,9 +31,11 @@ enum class ValueRule {
     AmbisonicUhjRegime,   // 1-5
     NonNegative,          // the clip threshold, dB
     GrooveDistortionStep, // 0 to below 5: the slider's five steps
-    Positive,             // groove diameters, mm (the wow correction divides by them)
+    Positive,             // tonearm sway and groove diameters, mm (the wow correction divides by the diameters)
     AbsolutePath,         // or empty, which stands for the Music folder
     FileNameSuffix,       // no "/": a suffix must not leave the destination folder
+    HiResFilterTag,       // 1 standard kernels, 2 wide-band kernels
+    SensitivityStep,      // 1 low, 2 normal, 3 high
 };
 
 // The preferences window's reset buttons; a key belongs to at most one.
@@ -63,6 +65,7 @@ inline constexpr std::string_view kSettingsUpdateGrooveDistortion = "SettingsUpd
 inline constexpr std::string_view kSettingsUpdateGrooveNoise = "SettingsUpdateGrooveNoise";
 inline constexpr std::string_view kSettingsUpdateDolbyTone = "SettingsUpdateDolbyTone";
 inline constexpr std::string_view kSettingsUpdateHiResType = "SettingsupdateHiResType";
+inline constexpr std::string_view kSettingsUpdateHiResFilter = "SettingsUpdateHiResFilter";
 inline constexpr std::string_view kSettingsUpdateDitherType = "SettingsUpdateDitherType";
 inline constexpr std::string_view kSettingsUpdateAmbisonicUhjRegime = "SettingsUpdateAmbisonicUhjRegime";
 inline constexpr std::string_view kSettingsUpdatePhonographTab = "SettingsUpdatePhonographTab";
@@ -74,11 +77,11 @@ inline constexpr std::string_view kSettingsUpdateDstBwfMetadata = "SettingsUpdat
 inline constexpr std::string_view kSettingsUpdateAdjustDstR128 = "SettingsUpdateAdjustDstR128";
 inline constexpr std::string_view kSettingsUpdateAdjustDstR128Level = "SettingsUpdateAdjustDstR128Level";
 
-inline constexpr std::array<std::string_view, 19> kSettingsNotificationNames{
+inline constexpr std::array<std::string_view, 20> kSettingsNotificationNames{
     kSettingsUpdateWarnPreprocess, kSettingsUpdateClipManagement, kSettingsUpdateClipThreshold,
     kSettingsUpdateDestinationTableText, kSettingsUpdateGrooveDistortionTapOff,
     kSettingsUpdateGrooveDistortion, kSettingsUpdateGrooveNoise, kSettingsUpdateDolbyTone,
-    kSettingsUpdateHiResType, kSettingsUpdateDitherType, kSettingsUpdateAmbisonicUhjRegime,
+    kSettingsUpdateHiResType, kSettingsUpdateHiResFilter, kSettingsUpdateDitherType, kSettingsUpdateAmbisonicUhjRegime,
     kSettingsUpdatePhonographTab, kSettingsUpdateCD4Tab, kSettingsUpdateWowTab,
     kSettingsUpdateCalculateSrcR128, kSettingsUpdateCalculateDstR128, kSettingsUpdateDstBwfMetadata,
     kSettingsUpdateAdjustDstR128, kSettingsUpdateAdjustDstR128Level,

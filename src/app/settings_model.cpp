@@ -56,6 +56,10 @@ bool tagKeepsRule(ValueRule rule, std::uint64_t tag)
         return tag >= 1 && tag <= 4;
     case ValueRule::AmbisonicUhjRegime:
         return tag >= 1 && tag <= 5;
+    case ValueRule::HiResFilterTag:
+        return tag == 1 || tag == 2;
+    case ValueRule::SensitivityStep:
+        return tag >= 1 && tag <= 3;
     default:
         return tag <= kLargestTag;
     }
@@ -161,6 +165,8 @@ std::string expectation(const SettingDefinition& setting)
     case ValueRule::Positive: return "a number above 0";
     case ValueRule::AbsolutePath: return "an absolute path";
     case ValueRule::FileNameSuffix: return "a suffix without '/'";
+    case ValueRule::HiResFilterTag: return "1 (Standard) or 2 (Wide)";
+    case ValueRule::SensitivityStep: return "1 (low), 2 (normal) or 3 (high)";
     case ValueRule::None: break;
     }
     switch (setting.type) {

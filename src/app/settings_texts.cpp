@@ -14,7 +14,7 @@ namespace auralune {
 namespace {
 
 // The line templates of the changes that log one.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 48> kChangeLines{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 50> kChangeLines{{
     {"Mode", "Mode changed: %@ (%u)"},
     {"FilterType_1", "Enhancement 1 changed: %@ (%lu)"},
     {"FilterType_2", "Enhancement 2 changed: %@ (%lu)"},
@@ -28,6 +28,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 48> kChangeL
     {"GrooveNoise", "Groove surface model noise changed to %f"},
     {"DolbyTone", "Cat 22 Dolby Tone Level changed to %f"},
     {"HiResType", "Hi-Res changed: %@ (%ld)"},
+    {"HiResFilter", "Hi-Res filter changed: %@ (%ld)"},
     {"DitherType", "Dither changed: %@ (%ld)"},
     {"AmbisonicUhjRegime", "Ambisonic UHJ regime changed: %@ (%ld)"},
     {"CalculateSrcR128", "Calculate R128 loudness metrics for source files changed: %@"},
@@ -42,6 +43,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 48> kChangeL
     {"UseDiscEchoRemoval", "Disc echo removal changed: %@"},
     {"UseDeroz2ResponseCorrection", "DIZOR-OV response correction changed: %@"},
     {"PhonographPopClick", "Phonograph pop-click setting changed: %@ (%ld)"},
+    {"PopClickSensitivity", "Phonograph pop-click sensitivity changed: %@ (%ld)"},
     {"UseLpDistortionCancel", "LP distortion cancellation changed: %@"},
     {"LpDistortionStylusRadius", "LP distortion cancellation stylus radius changed: %@"},
     {"PhonographScratch", "Phonograph needle scratch setting changed: %@ (%ld)"},
@@ -120,6 +122,25 @@ std::string fill(std::string_view pattern, std::string_view title, const Setting
 }
 
 }  // namespace
+
+std::optional<std::string_view> settingTagLabel(std::string_view key, std::uint64_t tag)
+{
+    static constexpr std::array<std::string_view, 2> kHiResFilter{"Standard", "Wide"};
+    static constexpr std::array<std::string_view, 4> kPopClick{"Off", "Pop-click", "Crackle", "Pop-click (interpolated)"};
+    static constexpr std::array<std::string_view, 3> kSensitivity{"Low", "Normal", "High"};
+    const auto pick = [tag](const auto& labels) -> std::optional<std::string_view> {
+        if (tag >= 1 && tag <= labels.size())
+            return labels[tag - 1];
+        return std::nullopt;
+    };
+    if (key == "HiResFilter")
+        return pick(kHiResFilter);
+    if (key == "PhonographPopClick")
+        return pick(kPopClick);
+    if (key == "PopClickSensitivity")
+        return pick(kSensitivity);
+    return std::nullopt;
+}
 
 std::optional<std::string> customSetGrooveDistortionText(double value)
 {

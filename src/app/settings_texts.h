@@ -30,6 +30,12 @@ enum class WowSlider { TonearmSway, StartDiameter, StopDiameter };
 // record size at exactly 300, 250 and 175 mm.
 std::string customSetWowSliderText(WowSlider slider, double value);
 
+// The menu label of a tag of "HiResFilter" ("Standard", "Wide"),
+// "PhonographPopClick" ("Off", "Pop-click", "Crackle", "Pop-click
+// (interpolated)") or "PopClickSensitivity" ("Low", "Normal", "High");
+// nothing for another key or a tag outside its menu.
+std::optional<std::string_view> settingTagLabel(std::string_view key, std::uint64_t tag);
+
 // The clip threshold field, "%.3f".
 std::string clipThresholdText(double dB);
 

@@ -4,7 +4,9 @@
 #include "platform/log.h"
 
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace auralune {
@@ -32,6 +34,10 @@ struct Services {
 // to out, messages to err; returns the exit status. The defaults are
 // registered before any command runs.
 int runCli(const std::vector<std::string>& args, Services& services, std::ostream& out, std::ostream& err);
+
+// The name nearest to a mistyped one, when it is close enough to be a slip
+// (edit distance at most a third of the word); nothing otherwise.
+std::optional<std::string> nearestName(std::string_view typed, const std::vector<std::string>& names);
 
 // True when the arguments ask for the log on standard error ("--log", "-v").
 bool wantsLogOnStandardError(const std::vector<std::string>& args);

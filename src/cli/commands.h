@@ -22,19 +22,18 @@ struct CommandContext {
     std::ostream& out;
     std::ostream& err;
     int exitCode = kExitSuccess;
+    // -q/--quiet: only failures and asked-for results are printed.
+    bool quiet = false;
 
     // Prints "auralune-cli: <message>" to err and returns the status given.
     int fail(int status, const std::string& message);
 };
-
-// Why a value may not be chosen yet although it fits its key (a feature
-// that has not been written), or nothing.
-std::optional<std::string> unavailableSettingValue(std::string_view key, const StoredValue& value);
 
 // Each command module adds its subcommands to the application.
 void addCatalogueCommand(CLI::App& app, CommandContext& context);
 void addSettingsCommand(CLI::App& app, CommandContext& context);
 void addAnalyseCommand(CLI::App& app, CommandContext& context);
 void addConvertCommand(CLI::App& app, CommandContext& context);
+void addLoudnessCommand(CLI::App& app, CommandContext& context);
 
 }  // namespace auralune

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "cli/cli.h"
 #include "platform/alerts.h"
 #include "platform/log.h"
+#include "platform/platform.h"
 
 #include <iosfwd>
 
@@ -31,6 +33,24 @@ private:
 class SilentBeeper final : public Beeper {
 public:
     void beep() override {}
+};
+
+// The platform services of a command that runs jobs on its own thread:
+// the command line's log and settings, dialogs on the console, no sound,
+// the system clock and random source.
+struct ConsolePlatform {
+    ConsolePlatform(Services& services, std::ostream& err)
+        : alerts(err, services.log, services.terminalInput),
+          platform{services.log, services.defaults, notifications, mainThread, alerts, beeper, clock, random}
+    {
+    }
+    NotificationCenter notifications;
+    RunLoopMainThread mainThread;
+    ConsoleAlertPresenter alerts;
+    SilentBeeper beeper;
+    SystemClock clock;
+    SystemRandomSource random;
+    Platform platform;
 };
 
 }  // namespace auralune

@@ -5,16 +5,23 @@
 #include "app/settings_model.h"
 #include "cli/commands.h"
 #include "cli/console_services.h"
+#include "cli/job_json.h"
 #include "enhance/availability.h"
+#include "formats/file_formats.h"
 
 #include <CLI/CLI.hpp>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <ostream>
+
+#include <sys/stat.h>
 
 namespace auralune {
 
@@ -30,6 +37,7 @@ struct ConvertRequest {
     std::vector<std::string> overrides;   // KEY=VALUE
     bool metrics = false;
     bool repeatable = false;
+    bool json = false;
 };
 
 struct FormatName {
@@ -37,8 +45,9 @@ struct FormatName {
     std::uint32_t tag;
 };
 
-constexpr std::array<FormatName, 14> kFormatNames{{
-    {"unchanged", 1}, {"wav", 2}, {"aiff", 4}, {"aifc", 8}, {"flac", 16},
+// The words of the file formats themselves come from their table.
+constexpr std::array<FormatName, 10> kFormatNames{{
+    {"unchanged", 1},
     {"wav-lr", 32}, {"wav-clfe", 64}, {"wav-slsr", 128},
     {"wav-l", 256}, {"wav-r", 512}, {"wav-c", 1024}, {"wav-lfe", 2048}, {"wav-sl", 4096}, {"wav-sr", 8192},
 }};
@@ -51,22 +60,52 @@ std::string lowered(std::string_view text)
     return result;
 }
 
-// An enhancement by display name, suffix code ("pa1") or code, in any case.
-std::optional<EnhancementCode> parseEnhancement(const std::string& text)
+// An enhancement by display name, suffix code ("pa1") or code, in any
+// case, or by the start of one display name only ("riaa" is ambiguous,
+// "phonograph eq a1" is not). Nothing, with the reason, otherwise.
+struct ParsedEnhancement {
+    std::optional<EnhancementCode> code;
+    std::string problem;
+};
+
+ParsedEnhancement parseEnhancement(const std::string& text)
 {
     const SettingInput input = parseSettingInput(*findSetting(kFilterType1Key), text);
     if (input.value)
-        return std::stoull(std::get<std::string>(*input.value));
+        return {std::stoull(std::get<std::string>(*input.value)), {}};
+    const std::string typed = lowered(text);
+    std::vector<const EnhancementType*> starting;
+    for (const EnhancementType& type : kEnhancementTypes) {
+        const std::string name = lowered(type.displayName);
+        if (name == typed)
+            return {type.code(), {}};
+        if (!typed.empty() && name.rfind(typed, 0) == 0)
+            starting.push_back(&type);
+    }
+    if (starting.size() == 1)
+        return {starting.front()->code(), {}};
+    if (starting.size() > 1) {
+        std::string names;
+        for (const EnhancementType* type : starting)
+            names += (names.empty() ? "" : ", ") + std::string(type->displayName);
+        return {std::nullopt, "enhancement '" + text + "' is ambiguous: " + names};
+    }
+    std::vector<std::string> all;
     for (const EnhancementType& type : kEnhancementTypes)
-        if (lowered(type.displayName) == lowered(text))
-            return type.code();
-    return std::nullopt;
+        all.push_back(lowered(type.displayName));
+    std::string problem = "unknown enhancement '" + text + "' (see 'catalogue')";
+    if (auto near = nearestName(typed, all))
+        problem += "; did you mean '" + *near + "'?";
+    return {std::nullopt, problem};
 }
 
 // An output format by CLI name ("wav-lr"), label ("WAV L+R") or tag.
 std::optional<std::uint32_t> parseFormat(const std::string& text)
 {
     const std::string word = lowered(text);
+    for (const FileFormat& format : kFileFormats)
+        if (format.formatWord == word)
+            return static_cast<std::uint32_t>(format.fileType);
     for (const FormatName& format : kFormatNames)
         if (format.name == word)
             return format.tag;
@@ -156,18 +195,28 @@ std::uint32_t repeatableSeed(const std::string& path)
     return hash;
 }
 
-std::string trimmed(std::string text)
+// The date of a repeatable run's processing marks: SOURCE_DATE_EPOCH when
+// set (the reproducible-builds convention), else the source's modification
+// time.
+std::time_t repeatableDate(const std::string& path)
 {
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
+        char* end = nullptr;
+        errno = 0;
+        const long long seconds = std::strtoll(epoch, &end, 10);
+        if (errno == 0 && *end == '\0' && seconds >= 0)
+            return static_cast<std::time_t>(seconds);
+    }
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mtime : 0;
 }
 
 // One line per file: redrawn in place while it converts on a terminal,
 // written once when it ends otherwise.
 class ProgressLines final : public QueueObserver {
 public:
-    ProgressLines(std::ostream& out, bool live) : out_(out), live_(live) {}
+    // Quiet: only the lines of failed files.
+    ProgressLines(std::ostream& out, bool live, bool quiet) : out_(out), live_(live && !quiet), quiet_(quiet) {}
 
     void setCurrent(const AudioFile* job) { current_ = job; }
     void jobRefreshed(const void* job) override
@@ -177,6 +226,8 @@ public:
     }
     void finish(const AudioFile& job)
     {
+        if (quiet_ && job.error == 0)
+            return;
         const std::string line = finalText(job);
         if (live_)
             draw(line);
@@ -204,6 +255,8 @@ private:
         std::string line = text(TableText::SourceName) + ": " + text(TableText::State);
         if (job.state == kStateConverted && job.error == 0)
             line += " -> " + text(TableText::DestinationName);
+        else if (const std::string cause = job.errorCause(); !cause.empty())
+            line += " (" + cause + ")";
         return line;
     }
     void draw(const std::string& line)
@@ -214,6 +267,7 @@ private:
 
     std::ostream& out_;
     bool live_;
+    bool quiet_;
     const AudioFile* current_ = nullptr;
 };
 
@@ -235,8 +289,6 @@ std::optional<int> applyRequest(CommandContext& context, const ConvertRequest& r
         const SettingInput input = parseSettingInput(*setting, entry.substr(equals + 1));
         if (!input.value)
             return context.fail(kExitUsage, input.problem);
-        if (auto reason = unavailableSettingValue(key, *input.value))
-            return context.fail(kExitUsage, *reason);
         if (const auto* text = std::get_if<std::string>(&*input.value))
             run.setString(key, *text);
         else
@@ -244,30 +296,28 @@ std::optional<int> applyRequest(CommandContext& context, const ConvertRequest& r
     }
 
     SettingsModel model(run, context.services.log, context.services.musicFolder);
-    if (!kWowCorrectionAvailable && model.switchValue("UseWowCorrection"))
-        return context.fail(kExitUsage, "wow correction is not available yet: turn it off with "
-                                        "'settings set UseWowCorrection NO'");
     EnhancementCode enhancement1 = model.filterType1();
     EnhancementCode enhancement2 = model.filterType2();
     std::uint32_t format = model.outputFormatType();
     if (!request.enhancement1.empty()) {
-        auto code = parseEnhancement(request.enhancement1);
-        if (!code)
-            return context.fail(kExitUsage, "unknown enhancement '" + request.enhancement1 + "' (see 'catalogue')");
-        enhancement1 = *code;
+        const ParsedEnhancement parsed = parseEnhancement(request.enhancement1);
+        if (!parsed.code)
+            return context.fail(kExitUsage, parsed.problem);
+        enhancement1 = *parsed.code;
     }
     if (!request.enhancement2.empty()) {
-        auto code = parseEnhancement(request.enhancement2);
-        if (!code)
-            return context.fail(kExitUsage, "unknown enhancement '" + request.enhancement2 + "' (see 'catalogue')");
-        enhancement2 = *code;
+        const ParsedEnhancement parsed = parseEnhancement(request.enhancement2);
+        if (!parsed.code)
+            return context.fail(kExitUsage, parsed.problem);
+        enhancement2 = *parsed.code;
     }
     if (!request.format.empty()) {
         auto tag = parseFormat(request.format);
         if (!tag)
-            return context.fail(kExitUsage, "unknown output format '" + request.format +
-                                                "' (unchanged, wav, aiff, aifc, flac, wav-lr, wav-clfe, wav-slsr, "
-                                                "wav-l, wav-r, wav-c, wav-lfe, wav-sl, wav-sr)");
+            return context.fail(kExitUsage, "unknown output format '" + request.format + "' (unchanged, " +
+                                                formatWords() +
+                                                ", wav-lr, wav-clfe, wav-slsr, wav-l, wav-r, wav-c, wav-lfe, wav-sl, "
+                                                "wav-sr)");
         format = *tag;
     }
 
@@ -329,12 +379,18 @@ int convert(CommandContext& context, const ConvertRequest& request)
     options.musicFolder = services.musicFolder;
     options.detachPasses = false;
     options.settingsController = &settingsController;
-    if (request.repeatable)
+    if (request.repeatable) {
         options.randomSourceFor = [](const std::string& path) -> std::unique_ptr<RandomSource> {
             return std::make_unique<SystemRandomSource>(repeatableSeed(path));
         };
+        options.clockFor = [](const std::string& path) -> std::unique_ptr<Clock> {
+            return std::make_unique<FixedDateClock>(repeatableDate(path));
+        };
+    }
     QueueController queue(platform, options);
-    ProgressLines lines(context.out, services.liveProgress);
+    // With JSON on standard output, the progress lines go to standard error.
+    std::ostream& progress = request.json ? context.err : context.out;
+    ProgressLines lines(progress, services.liveProgress && !request.json, context.quiet);
     queue.setObserver(&lines);
     InterruptGuard interruptGuard;
 
@@ -342,6 +398,8 @@ int convert(CommandContext& context, const ConvertRequest& request)
     for (const std::string& file : request.files)
         if (!queue.addNewFileToQueue(file)) {
             context.err << "auralune-cli: cannot convert '" << file << "': not a WAV, AIFF, AIFF-C or FLAC file\n";
+            if (request.json)
+                context.out << refusedJson(file) << '\n';
             ++refused;
         }
     queue.waitForPasses();
@@ -367,6 +425,8 @@ int convert(CommandContext& context, const ConvertRequest& request)
             queue.waitForPasses();
         }
         lines.finish(job);
+        if (request.json)
+            context.out << jobJson(job) << '\n' << std::flush;
         if (job.state == kStateConverted && job.error == 0) {
             ++converted;
             reported.push_back(&job);
@@ -378,10 +438,12 @@ int convert(CommandContext& context, const ConvertRequest& request)
     }
 
     const std::size_t skipped = request.files.size() - static_cast<std::size_t>(converted + failed);
-    context.out << converted << " converted, " << failed << " failed, " << withWarnings << " with warnings";
-    if (skipped > 0)
-        context.out << ", " << skipped << " not started";
-    context.out << '\n';
+    if (!context.quiet) {
+        progress << converted << " converted, " << failed << " failed, " << withWarnings << " with warnings";
+        if (skipped > 0)
+            progress << ", " << skipped << " not started";
+        progress << '\n';
+    }
     if (request.metrics && !reported.empty())
         context.out << metricsReportText(metricsReportLines(reported));
     if (gInterrupted)
@@ -397,11 +459,12 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
     CLI::App* command = app.add_subcommand("convert", "Convert audio files; each source gets a new file");
     command->add_option("files", request->files, "WAV, AIFF, AIFF-C or FLAC files")->required();
     command->add_option("-1,--enhancement1", request->enhancement1,
-                        "Enhancement 1: display name, suffix code (pa1) or code; default None");
+                        "Enhancement 1: display name, its unique start, suffix code (pa1) or code; default None");
     command->add_option("-2,--enhancement2", request->enhancement2,
                         "Enhancement 2, admitted after Enhancement 1; default None");
     command->add_option("--format", request->format,
-                        "unchanged (default), wav, aiff, aifc, flac, or a channel of a six-channel result: "
+                        "unchanged (default, the source's own type), wav, aiff, aifc, flac, or a channel of a "
+                        "six-channel result: "
                         "wav-lr, wav-clfe, wav-slsr, wav-l, wav-r, wav-c, wav-lfe, wav-sl, wav-sr");
     auto* outputDir = command->add_option("--output-dir", request->outputDir, "Write the files into this folder");
     auto* nextToSource = command->add_flag("--next-to-source", request->nextToSource,
@@ -411,7 +474,10 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
         ->allow_extra_args(false);
     command->add_flag("--metrics", request->metrics, "Print the metrics report of the converted files");
     command->add_flag("--repeatable", request->repeatable,
-                      "Seed the dither and groove noise from each file's name, so runs give identical files");
+                      "Seed the dither and groove noise from each file's name and date the files from SOURCE_DATE_EPOCH "
+                      "or the source's modification time, so runs give identical files");
+    command->add_flag("--json", request->json,
+                      "Print one JSON object per file on standard output (progress goes to standard error)");
     command->callback([&context, request] { context.exitCode = convert(context, *request); });
 }
 

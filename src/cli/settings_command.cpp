@@ -50,6 +50,8 @@ std::string changeTitle(const SettingDefinition& setting, const SettingValue& va
         if (setting.rule == ValueRule::ModeTag)
             if (const Mode* mode = findMode(static_cast<std::uint32_t>(*tag)))
                 return std::string(mode->label);
+        if (auto label = settingTagLabel(setting.key, *tag))
+            return std::string(*label);
         if (setting.key == kDestinationFolderOptionKey)
             return *tag == kDestinationNextToSource ? std::string(kDestinationFolderOptions[0].label)
                                                     : std::string(kDestinationFolderOptions[1].label);
@@ -72,6 +74,16 @@ const SettingDefinition* knownSetting(CommandContext& context, const std::string
     if (!setting)
         context.fail(kExitUsage, "unknown setting '" + key + "' (see 'settings list')");
     return setting;
+}
+
+// Fails the command when the store could not keep the change.
+bool kept(CommandContext& context)
+{
+    if (const auto problem = context.services.defaults.writeProblem()) {
+        context.fail(kExitFailure, *problem + "; nothing was stored");
+        return false;
+    }
+    return true;
 }
 
 void listSettings(CommandContext& context)
@@ -118,16 +130,13 @@ void setSetting(CommandContext& context, const std::string& key, const std::stri
         context.fail(kExitUsage, input.problem);
         return;
     }
-    if (auto reason = unavailableSettingValue(setting->key, *input.value)) {
-        context.fail(kExitUsage, *reason);
-        return;
-    }
     DefaultsStore& store = context.services.defaults;
     if (const auto* value = std::get_if<std::string>(&*input.value))
         store.setString(std::string(setting->key), *value);
     else
         store.setStringList(std::string(setting->key), std::get<std::vector<std::string>>(*input.value));
-    logChange(context.services.log, *setting, *input.value);
+    if (kept(context))
+        logChange(context.services.log, *setting, *input.value);
 }
 
 struct ResetRequest {
@@ -147,6 +156,8 @@ void resetSettings(CommandContext& context, const ResetRequest& request)
     if (!request.group.empty()) {
         const unsigned group = kResetGroups.at(request.group);
         applyResetGroup(store, group);
+        if (!kept(context))
+            return;
         for (const SettingDefinition* setting : settingsOfResetGroup(group))
             if (auto stored = store.stored(std::string(setting->key)))
                 logChange(context.services.log, *setting, *stored);
@@ -155,10 +166,13 @@ void resetSettings(CommandContext& context, const ResetRequest& request)
     if (request.all) {
         for (const SettingDefinition& setting : settingDefinitions())
             store.remove(std::string(setting.key));
+        kept(context);
         return;
     }
-    if (const SettingDefinition* setting = knownSetting(context, request.key))
+    if (const SettingDefinition* setting = knownSetting(context, request.key)) {
         store.remove(std::string(setting->key));
+        kept(context);
+    }
 }
 
 }  // namespace
@@ -168,7 +182,8 @@ void addSettingsCommand(CLI::App& app, CommandContext& context)
     CLI::App* settings = app.add_subcommand("settings", "Show and change the stored settings");
     settings->require_subcommand(1);
 
-    settings->add_subcommand("list", "Every setting with its value; '*' marks values that differ from the default")
+    settings->add_subcommand("list", "Every setting with its value; '*' marks values that differ from the default. "
+                                      "PitchCorrectionWow is stored and carried but no processing reads it")
         ->callback([&context] { listSettings(context); });
 
     auto getKey = std::make_shared<std::string>();

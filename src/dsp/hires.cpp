@@ -1,5 +1,7 @@
 #include "dsp/hires.h"
 
+#include "dsp/simd_lanes.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -21,22 +23,10 @@ struct FirPlan {
     std::size_t length = 0;
     std::ptrdiff_t first = 0;
     std::size_t stride = 1;
+    bool accumulate = false;          // add to the output instead of storing (plain filtering only)
+    std::ptrdiff_t soleEvenTap = -1;  // interpolation: the one non-zero tap of a half-band even phase
 };
 
-// Short vectors of doubles: two lanes for the x86-64 baseline (SSE2), four
-// with AVX2. They live only in locals of the always-inlined loops below.
-typedef double Lanes2 __attribute__((vector_size(16)));
-typedef double Lanes4 __attribute__((vector_size(32)));
-template <std::size_t Width>
-struct LanesOf;
-template <>
-struct LanesOf<2> {
-    using type = Lanes2;
-};
-template <>
-struct LanesOf<4> {
-    using type = Lanes4;
-};
 
 // Groups computed together in the interior: enough for eight independent
 // vector sums, so that the additions of one overlap those of the others,
@@ -58,6 +48,27 @@ template <std::size_t Width, std::size_t Block, std::size_t Channels>
     V odd[kVectors] = {};
     const double* evenTaps = plan.taps[0];
     const double* oddTaps = plan.taps[1];
+    if (plan.soleEvenTap >= 0) {
+        // A half-band kernel: the even phase is one tap, so the even
+        // outputs are scaled input frames and only the odd phase is summed.
+        const auto sole = static_cast<std::size_t>(plan.soleEvenTap);
+        for (std::size_t j = 0; j < plan.length; ++j) {
+            const double* frames = x + j * Channels;
+            const double oddTap = oddTaps[j];
+#pragma GCC unroll 8
+            for (std::size_t v = 0; v < kVectors; ++v) {
+                V samples;
+                std::memcpy(&samples, frames + v * Width, sizeof samples);
+                odd[v] += samples * oddTap;
+            }
+        }
+        const double* centre = x + sole * Channels;
+        for (std::size_t v = 0; v < kVectors; ++v) {
+            V samples;
+            std::memcpy(&samples, centre + v * Width, sizeof samples);
+            even[v] = samples * evenTaps[sole];
+        }
+    } else {
     for (std::size_t j = 0; j < plan.length; ++j) {
         const double* frames = x + j * Channels;
         const double evenTap = evenTaps[j];
@@ -70,6 +81,7 @@ template <std::size_t Width, std::size_t Block, std::size_t Channels>
             odd[v] += samples * oddTap;
         }
     }
+    }
     double evenSums[kSamples];
     double oddSums[kSamples];
     std::memcpy(evenSums, even, sizeof evenSums);
@@ -79,6 +91,37 @@ template <std::size_t Width, std::size_t Block, std::size_t Channels>
             y[2 * b * Channels + c] = evenSums[b * Channels + c];
             y[(2 * b + 1) * Channels + c] = oddSums[b * Channels + c];
         }
+}
+
+// Plain filtering (one phase, stride 1): group b reads frames b + j, as in
+// interpolation, with one sum per sample.
+template <std::size_t Width, std::size_t Block, std::size_t Channels>
+[[gnu::always_inline]] inline void filterBlock(const FirPlan<1>& plan, const double* x, double* y)
+{
+    using V = typename LanesOf<Width>::type;
+    constexpr std::size_t kSamples = Block * Channels;
+    static_assert(kSamples % Width == 0);
+    constexpr std::size_t kVectors = kSamples / Width;
+    V sums[kVectors] = {};
+    const double* taps = plan.taps[0];
+    for (std::size_t j = 0; j < plan.length; ++j) {
+        const double* frames = x + j * Channels;
+        const double tap = taps[j];
+#pragma GCC unroll 8
+        for (std::size_t v = 0; v < kVectors; ++v) {
+            V samples;
+            std::memcpy(&samples, frames + v * Width, sizeof samples);
+            sums[v] += samples * tap;
+        }
+    }
+    if (plan.accumulate) {
+        double results[kSamples];
+        std::memcpy(results, sums, sizeof results);
+        for (std::size_t i = 0; i < kSamples; ++i)
+            y[i] += results[i];
+    } else {
+        std::memcpy(y, sums, sizeof sums);
+    }
 }
 
 // Decimation (one phase, stride 2, a kernel of even length): the taps are
@@ -130,6 +173,8 @@ template <std::size_t Width, std::size_t Block, std::size_t Phases, std::size_t 
 {
     if constexpr (Phases == 2)
         interpolateBlock<Width, Block, Channels>(plan, x, y);
+    else if (plan.stride == 1)
+        filterBlock<Width, Block, Channels>(plan, x, y);
     else
         decimateBlock<Width, Block, Channels>(plan, x, y);
 }
@@ -145,7 +190,10 @@ void clippedGroup(const FirPlan<Phases>& plan, const double* in, std::size_t cha
             double sum = 0;
             for (std::size_t j = jBegin; j < jEnd; ++j)
                 sum += plan.taps[p][j] * in[static_cast<std::size_t>(base + static_cast<std::ptrdiff_t>(j)) * channels + c];
-            y[p * channels + c] = sum;
+            if (plan.accumulate)
+                y[p * channels + c] += sum;
+            else
+                y[p * channels + c] = sum;
         }
     }
 }
@@ -314,7 +362,35 @@ void interpolateByTwo(std::span<const double> in, std::span<double> out, std::ui
     plan.length = std::min(kernel.phase[0].size(), kernel.phase[1].size());
     plan.first = kernel.first;
     plan.stride = 1;
+    const auto nonZero = [](double tap) { return tap != 0.0; };
+    if (std::count_if(kernel.phase[0].begin(), kernel.phase[0].begin() + static_cast<std::ptrdiff_t>(plan.length),
+                      nonZero) == 1)
+        plan.soleEvenTap = std::find_if(kernel.phase[0].begin(), kernel.phase[0].end(), nonZero) - kernel.phase[0].begin();
     run(plan, in, in.size() / channels, channels, out, inFrames, progress);
+}
+
+void decimateByTwoHalfBand(std::span<double> in, std::span<double> out, std::uint32_t channels,
+                           const HalfBandKernel& kernel, Progress& progress)
+{
+    if (channels == 0 || kernel.odd.empty())
+        return;
+    const std::size_t inFrames = in.size() / channels;
+    const std::size_t outFrames = std::min(inFrames / 2, out.size() / channels);
+    // The even input frames meet only the centre tap; the odd ones, moved
+    // side by side to the front of the input, meet the odd taps.
+    for (std::size_t m = 0; m < outFrames; ++m)
+        for (std::size_t c = 0; c < channels; ++c)
+            out[m * channels + c] = kernel.centre * in[(2 * m) * channels + c];
+    for (std::size_t j = 0; j < outFrames; ++j)
+        for (std::size_t c = 0; c < channels; ++c)
+            in[j * channels + c] = in[(2 * j + 1) * channels + c];
+    FirPlan<1> plan;
+    plan.taps[0] = kernel.odd.data();
+    plan.length = kernel.odd.size();
+    plan.first = -static_cast<std::ptrdiff_t>(kernel.odd.size() / 2);
+    plan.stride = 1;
+    plan.accumulate = true;
+    run(plan, in.first(outFrames * channels), outFrames, channels, out, outFrames, progress);
 }
 
 }  // namespace auralune

@@ -24,6 +24,10 @@ std::span<double> stageSamples(std::vector<double>& buffer, std::uint64_t count,
     return std::span<double>(buffer).first(count);
 }
 
+// "HiResFilter" 2 chooses the wide-band kernel for all three converters;
+// any other value keeps the standard ones.
+bool wideFilter(const SettingsSnapshot& settings) { return settings.hiResFilter == 2; }
+
 }  // namespace
 
 void AudioFile::QuadDownSample()
@@ -44,7 +48,10 @@ void AudioFile::QuadDownSample()
     std::vector<double> work;
     if (!allocateWorkBuffer(work, std::uint64_t{srcChannels} * halfFrames))
         return;
-    decimateByTwo(samples, work, srcChannels, quadDownSampleKernel(), progress);
+    if (wideFilter(settings))
+        decimateByTwoHalfBand(samples, work, srcChannels, wideHalfBand(), progress);
+    else
+        decimateByTwo(samples, work, srcChannels, quadDownSampleKernel(), progress);
 
     // The kept frames go to the front; the rest of the buffer is silence.
     std::fill(audioIn.begin(), audioIn.end(), 0.0);
@@ -82,7 +89,10 @@ void AudioFile::DualUpSample()
     Progress progress{Progress::stepFor(srcFrames), 0, [this](std::uint32_t p) { updateProgressTableText(p); }};
     progress.start(0);
 
-    interpolateByTwo(from, to, srcChannels, dualUpSamplePhases(), progress);
+    if (wideFilter(settings))
+        interpolateByTwo(from, to, srcChannels, widePhases(), progress);
+    else
+        interpolateByTwo(from, to, srcChannels, dualUpSamplePhases(), progress);
 }
 
 void AudioFile::QuadUpSample()
@@ -107,7 +117,10 @@ void AudioFile::QuadUpSample()
     std::vector<double> work;
     if (!allocateWorkBuffer(work, doubledSamples))
         return;
-    interpolateByTwo(from, work, dstChannels_2, quadUpSamplePhases(), progress);
+    if (wideFilter(settings))
+        interpolateByTwo(from, work, dstChannels_2, widePhases(), progress);
+    else
+        interpolateByTwo(from, work, dstChannels_2, quadUpSamplePhases(), progress);
     std::copy(work.begin(), work.end(), buffer.begin());
 
     srcFrames *= 2;

@@ -38,6 +38,15 @@ struct InterpolationKernel {
 };
 InterpolationKernel splitForInterpolation(std::span<const double> kernel);
 
+// A half-band kernel (length 4k + 3, every second tap off the centre zero)
+// kept as its centre tap and its other, odd-offset taps (taps 0, 2, 4, …);
+// empty for a kernel of another length.
+struct HalfBandKernel {
+    double centre = 0;
+    std::vector<double> odd;
+};
+HalfBandKernel splitHalfBand(std::span<const double> kernel);
+
 // The kernels of the three converters, designed on first use (thread-safe)
 // and kept for the life of the program. They are computed rather than
 // stored as tables: each is a pure function of the four numbers of its
@@ -49,6 +58,14 @@ InterpolationKernel splitForInterpolation(std::span<const double> kernel);
 //     0.266, -60 dB from 0.318 upwards.
 //   DualUpSample: 253 taps at the output rate, flat within 0.01 dB to
 //     0.1845, -6 dB at 0.2045, at least 84 dB down from 0.25 upwards.
+// The wide-band alternative ("HiResFilter" 2) serves all three: a 143-tap
+// half-band kernel at the higher rate, flat within 0.01 dB up to 0.4535 of
+// the lower rate (20 kHz for 44.1 kHz) and at least 100 dB down from
+// 0.5465 of it.
+std::span<const double> wideKernel();
+const InterpolationKernel& widePhases();
+// Its centre and odd taps, for the half-band converters of dsp/hires.h.
+const HalfBandKernel& wideHalfBand();
 std::span<const double> quadDownSampleKernel();
 std::span<const double> quadUpSampleKernel();
 std::span<const double> dualUpSampleKernel();

@@ -2,6 +2,8 @@
 #include "engine/audio_file.h"
 #include "engine/pass_lock.h"
 #include "engine/text_format.h"
+#include "formats/file_formats.h"
+#include "formats/processing_mark.h"
 
 #include <filesystem>
 #include <thread>
@@ -28,11 +30,15 @@ std::string AudioFile::readyStateText() const
 {
     std::string text = "Ready to convert. ";
     forEachPriorName(warning_1, [&](std::string_view name) { text.append("Prior conversion: ").append(name); });
+    if (unknownPriorEnhancement1)
+        text.append("Prior conversion: ").append(unknownEnhancementName(*unknownPriorEnhancement1));
     const std::uint64_t prior2 = warning_2;
-    if (prior2 & ~std::uint64_t{1}) {
+    if ((prior2 & ~std::uint64_t{1}) || unknownPriorEnhancement2) {
         if (prior2 & 1u)
             text.append(". ");
         forEachPriorName(prior2, [&](std::string_view name) { text.append(" + ").append(name); });
+        if (unknownPriorEnhancement2)
+            text.append(" + ").append(unknownEnhancementName(*unknownPriorEnhancement2));
     }
     // Clipping and loudness warnings belong to the processing pass.
     const int shown = warning;
@@ -80,10 +86,9 @@ void AudioFile::AnalyseFileThread(const SettingsSnapshot& snapshot)
     } else {
         log.info(" File extension '" + extension + "' is supported.");
         if (error == 0) {
-            if (srcFileType == kFileWav) {
-                AnalyseWAV(true);
+            if (const FileFormat* format = findFileFormat(srcFileType); format && format->reader) {
+                (this->*format->reader)(true);
             } else {
-                // AIFF, AIFF-C and FLAC sources are not read yet.
                 log.error("Analysis of this file extension is NOT supported");
                 error |= kErrorFileType;
             }

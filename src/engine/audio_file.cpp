@@ -1,22 +1,12 @@
 #include "engine/audio_file.h"
 
+#include "formats/file_formats.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 
 namespace auralune {
-
-namespace {
-
-std::string upper(std::string_view text)
-{
-    std::string result(text);
-    for (char& c : result)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return result;
-}
-
-}  // namespace
 
 AudioFile::AudioFile(const Platform& platform) : platform(platform) {}
 
@@ -26,6 +16,8 @@ void AudioFile::initWithName(const std::string& path, bool showExtension, bool s
     error = 0;
     warning_1 = 0;
     warning_2 = 0;
+    unknownPriorEnhancement1.reset();
+    unknownPriorEnhancement2.reset();
 
     inputFile = path;
     const std::filesystem::path p(path);
@@ -33,21 +25,12 @@ void AudioFile::initWithName(const std::string& path, bool showExtension, bool s
     if (!showExtension)
         shown.replace_extension();
 
-    std::string extension = p.extension().string();
-    if (!extension.empty())
-        extension.erase(0, 1);
-    extension = upper(extension);
-
     std::string typeText;
-    if (extension == "AIF" || extension == "AIFF" || extension == "AIFC") {
-        // The AIFF reader decides between 4 and 8 from the file itself.
-        srcFileType = kFileAifc;
-    } else if (extension == "WAV") {
-        srcFileType = kFileWav;
-        typeText = "WAV audio";
-    } else if (extension == "FLAC") {
-        srcFileType = kFileFlac;
-        typeText = "FLAC audio";
+    if (const FileFormat* format = fileFormatForPath(path)) {
+        srcFileType = format->fileType;
+        // The AIFF reader decides between AIFF and AIFF-C from the file itself.
+        if (format->reader != &AudioFile::AnalyseAIFC)
+            typeText = findFileType(srcFileType)->typeText;
     } else {
         srcFileType = kFileUnsupported;
         typeText = "Unsupported";
@@ -56,6 +39,7 @@ void AudioFile::initWithName(const std::string& path, bool showExtension, bool s
     {
         std::lock_guard lock(textMutex_);
         texts_ = {};
+        errorCause_.clear();
         texts_[static_cast<int>(TableText::SourceName)] = shown.string();
         texts_[static_cast<int>(TableText::FileType)] = typeText;
         for (TableText t : {TableText::State, TableText::Duration, TableText::FrameRate, TableText::Channels,
@@ -115,6 +99,18 @@ void AudioFile::composeErrorStateText()
     std::lock_guard lock(textMutex_);
     texts_[static_cast<int>(TableText::DestinationName)] = "--";
     texts_[static_cast<int>(TableText::State)] = errorTexts(error);
+}
+
+std::string AudioFile::errorCause() const
+{
+    std::lock_guard lock(textMutex_);
+    return errorCause_;
+}
+
+void AudioFile::setErrorCause(std::string cause)
+{
+    std::lock_guard lock(textMutex_);
+    errorCause_ = std::move(cause);
 }
 
 TableTexts AudioFile::tableTexts() const

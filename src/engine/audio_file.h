@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -66,6 +67,12 @@ public:
     void ShowFileAlreadyProcessedWarning(const std::string& priorEnhancements);
     // After a failed pass: no destination, and the error texts as the state text.
     void composeErrorStateText();
+    // Why the job failed, in the system's words with the path it concerns
+    // ("Permission denied: /music/out"); empty when the error texts say all.
+    // Set where the failure happens; the front ends show it beside the
+    // state text.
+    std::string errorCause() const;
+    void setErrorCause(std::string cause);
 
     TableTexts tableTexts() const;
     std::string tableText(TableText which) const;
@@ -291,6 +298,33 @@ public:
     std::uint64_t carriedID3ChunkSize() const;
     // Logs a warning for each stored chunk too short to be carried.
     void WarnShortCarriedChunks();
+    // Past the 4 GB limit of RIFF and AIFF sizes: keeps the first `frames`
+    // frames and reports the cut (log line, duration text, warning 0x200).
+    void truncateDestinationAudio(std::uint64_t frames);
+
+    // Reads the AIFF or AIFF-C source inputFile, like AnalyseWAV.
+    void AnalyseAIFC(bool headerOnly);
+    void AnalyseAIFCImage(std::span<const std::uint8_t> image, bool headerOnly);
+    // Appends the whole destination AIFF (dstFileType 4) or AIFF-C (8) image.
+    void CreateDestBufferAIFC(std::vector<std::uint8_t>& buffer);
+    // Decodes the FLAC source inputFile through libFLAC: STREAMINFO and the
+    // carried blocks, and with headerOnly clear the samples. A full decode
+    // that fails, fails its MD5 check or ends short of STREAMINFO's sample
+    // count sets error 0x4.
+    void AnalyseFLAC(bool headerOnly);
+    void AnalyseFLACImage(std::span<const std::uint8_t> image, bool headerOnly);
+    // Appends the whole destination FLAC image, encoded by libFLAC from
+    // dstAudioData (32-bit words). Any failed encoder step sets error 0x8 and
+    // appends nothing.
+    void CreateDestBufferFLAC(std::vector<std::uint8_t>& buffer);
+
+    // Source metadata the destination will not hold, one "name (how to keep
+    // it, or why not)" entry each; empty when everything is carried.
+    std::vector<std::string> uncarriedMetadata() const;
+    // Names them in one warning line and in the destination report.
+    void ReportUncarriedMetadata();
+    // IDs of the metadata chunks and blocks a reader skipped ("LIST").
+    std::vector<std::string> srcSkippedMetadata;
 
     // =======================================================================
     // Metrics and reports
@@ -314,6 +348,12 @@ public:
     void AnalyseAudioMetricsIXML(int stage);
     // The Vorbis comments of a FLAC source. The argument is not used.
     void AnalyseAudioMetricsVorbis(int stage);
+    // EBU R128 loudness of the source (1, when calculateSrcR128 is on, on
+    // audioIn) or of the destination (4, when calculateDstR128 is on, on
+    // audioBuf_2): the five loudness values, their log and report lines,
+    // and for the destination the gain to adjustDstR128Level when
+    // adjustDstR128 is on. Another stage, or the setting off, does nothing.
+    void AnalyseAudioMetricsR128(int stage);
 
     // Set by the FLAC reader when the source had a Vorbis comment block with
     // entries, even if every entry was empty and srcVorbisComments stays
@@ -344,6 +384,11 @@ public:
     // Pop-click (first kind) or crackle (second kind) removal in place on a
     // two-channel buffer of dstFrames frames.
     void PopClick_Crackle(std::vector<double>& buffer, bool popClickRemoval, bool crackleRemoval);
+    // The interpolating declicker ("PhonographPopClick" 4): clicks found in
+    // the residual of a local autoregressive model and replaced by
+    // least-squares autoregressive interpolation, in place on a two-channel
+    // buffer of dstFrames frames.
+    void PopClickInterpolated(std::vector<double>& buffer);
     // Stage 1 or 2 as enhancements of their own; 101 or 102 in place inside
     // the phonograph chain.
     void HumRemoval(std::uint32_t stage);
@@ -352,6 +397,22 @@ public:
     void WindUpSpeedChange();
     // The stylus and surface model.
     void Groove24(std::uint32_t stage);
+
+    // =======================================================================
+    // Wow correction
+    // =======================================================================
+
+    // Step 6 of the phonograph chain, in place on the stage's stereo source
+    // buffer of dstFrames frames: detection, locking, then correction. When
+    // no once-per-revolution wow is found the audio stays as it is and
+    // warning 0x100 is set; a failed allocation sets error 0x2.
+    void WowCorrection(std::span<double> source);
+    // Locks the detector's control signal, given as `points` stretched by
+    // `factor` to `frames` frames (factor 1: the signal itself). On success
+    // fills the fitted crossing positions and the sign after each crossing;
+    // otherwise logs, ORs 0x100 into warning and returns false.
+    bool ControlSinWaveFit(std::span<const double> points, std::uint64_t frames, std::uint32_t factor,
+                           std::vector<double>& fitted, std::vector<bool>& isPositive);
 
     // =======================================================================
     // Fields
@@ -374,6 +435,10 @@ public:
     std::atomic<int> warning{0};
     std::atomic<std::uint64_t> warning_1{0};   // prior Enhancement 1, mark bit numbering
     std::atomic<std::uint64_t> warning_2{0};   // prior Enhancement 2
+    // Enhancement codes of a processing mark that this version does not
+    // know: the file was converted before, with something newer.
+    std::optional<std::uint64_t> unknownPriorEnhancement1;
+    std::optional<std::uint64_t> unknownPriorEnhancement2;
 
     // Source data and metadata carried to the destination.
     std::vector<std::uint8_t> srcAudioData;
@@ -433,10 +498,23 @@ public:
     double srcMaxTruePeakLevel = 0, dstMaxTruePeakLevel = 0;
     double srcMaxMomentaryLoudness = 0, dstMaxMomentaryLoudness = 0;
     double srcMaxShortTermLoudness = 0, dstMaxShortTermLoudness = 0;
+    // Which of the five values the last R128 measurement of each side set
+    // (LoudnessMeasured bits). One it could not measure (a track too short)
+    // keeps its old number but is reported, written and printed as not
+    // measured, never as that number.
+    enum LoudnessMeasured : std::uint32_t {
+        kLoudnessValueMeasured = 0x1,
+        kLoudnessRangeMeasured = 0x2,
+        kMaxTruePeakMeasured = 0x4,
+        kMaxMomentaryMeasured = 0x8,
+        kMaxShortTermMeasured = 0x10,
+    };
+    std::uint32_t srcLoudnessMeasured = 0, dstLoudnessMeasured = 0;
 
 private:
     mutable std::mutex textMutex_;
     TableTexts texts_;
+    std::string errorCause_;
     double progressTableTextLastUpdate_ = 0;
 };
 

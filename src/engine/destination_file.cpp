@@ -1,13 +1,20 @@
 #include "engine/destination_file.h"
 
+#include "engine/text_format.h"
+#include "formats/file_formats.h"
+
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <random>
 #include <string>
 
 namespace auralune {
@@ -31,12 +38,6 @@ constexpr PickedChannels kPickedChannels[] = {
 // up: enough for any folder a person fills by hand.
 constexpr unsigned long kMaxNumber = 100000;
 
-std::string systemErrorText(int code)
-{
-    char text[256];
-    return ::strerror_r(code, text, sizeof text);
-}
-
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
@@ -53,55 +54,134 @@ private:
     int fd_;
 };
 
-// The process's file creation mask, read without changing it (umask(2)
-// would change it for every thread while it is read).
-mode_t currentUmask()
+// Errors that mean a way of writing is not offered here (the file system
+// or the system lacks it), as opposed to a failure of this write.
+bool wayRefused(int code)
 {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Umask:", 0) == 0)
-            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-    return 022;
+    return code == EOPNOTSUPP || code == ENOTSUP || code == EISDIR || code == EINVAL || code == EPERM ||
+           code == ENOSYS || code == EXDEV || code == EMLINK;
 }
 
-bool writeAll(int fd, std::span<const std::uint8_t> bytes)
+std::string hostNameForFiles()
 {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return true;
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0')
+        return "localhost";
+    std::string name;
+    for (const char* c = host; *c != '\0'; ++c)
+        name += (std::isalnum(static_cast<unsigned char>(*c)) || *c == '.' || *c == '_') ? *c : '_';
+    return name;
 }
 
-// The data on disk, not yet under any visible name.
-struct PendingFile {
-    int fd = -1;
-    std::string temporaryPath;   // empty for an unnamed file
+// Writes and flushes; 0 or minus errno.
+int writeAndSync(NewFileSystem& system, int fd, std::span<const std::uint8_t> bytes)
+{
+    const int written = system.writeAll(fd, bytes);
+    return written < 0 ? written : system.sync(fd);
+}
+
+// One attempt of a way of writing: done, refused (try the next way) or failed.
+struct Attempt {
+    enum Outcome { kDone, kRefused, kFailed } outcome;
+    int code = 0;   // errno, when refused or failed
+    std::string path;
 };
 
-// Gives the pending file a name that must not exist yet; errno on failure.
-int giveName(const PendingFile& file, const std::string& candidate)
+using Hook = std::function<void(const std::string&)>;
+
+// An unnamed file linked under its name.
+Attempt writeUnnamed(NewFileSystem& system, const DestinationName& name, unsigned long& number,
+                     std::span<const std::uint8_t> bytes, const Hook& beforeNaming)
 {
-    if (file.temporaryPath.empty()) {
-        const std::string self = "/proc/self/fd/" + std::to_string(file.fd);
-        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+    const int fd = system.openUnnamed(name.folder);
+    if (fd < 0)
+        return {wayRefused(-fd) ? Attempt::kRefused : Attempt::kFailed, -fd, name.folder};
+    const FileDescriptor file(fd);
+    if (const int result = writeAndSync(system, fd, bytes); result < 0)
+        return {Attempt::kFailed, -result, name.folder};
+    for (;; ++number) {
+        const std::string candidate = name.candidate(number);
+        if (beforeNaming)
+            beforeNaming(candidate);
+        const int result = system.linkUnnamed(fd, candidate);
+        if (result == 0)
+            return {Attempt::kDone, 0, candidate};
+        if (result == -EEXIST && number < kMaxNumber)
+            continue;
+        // ENOENT: no /proc to name the file through.
+        const bool refused = wayRefused(-result) || result == -ENOENT;
+        return {refused ? Attempt::kRefused : Attempt::kFailed, -result, candidate};
     }
-    if (::renameat2(AT_FDCWD, file.temporaryPath.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL)
-        return errno;
-    // A file system without no-replace renames: a hard link refuses an
-    // existing name too.
-    if (::link(file.temporaryPath.c_str(), candidate.c_str()) != 0)
-        return errno;
-    ::unlink(file.temporaryPath.c_str());
-    return 0;
+}
+
+// A hidden temporary file renamed without replacing (or hard-linked).
+Attempt writeTemporary(NewFileSystem& system, const DestinationName& name, unsigned long& number,
+                       std::span<const std::uint8_t> bytes, const Hook& beforeNaming)
+{
+    static std::atomic<std::uint32_t> counter{0};
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string temporary;
+    int fd = -EEXIST;
+    for (int tries = 0; fd == -EEXIST && tries < 100; ++tries) {
+        std::uint32_t seed = (counter++ * 2654435761u) ^ static_cast<std::uint32_t>(std::random_device{}());
+        std::string suffix;
+        for (int i = 0; i < 6; ++i, seed /= 62)
+            suffix += kLetters[seed % 62];
+        temporary = name.folder + "/" + temporaryFilePrefix() + suffix;
+        fd = system.createExclusive(temporary);
+    }
+    if (fd < 0)
+        return {wayRefused(-fd) ? Attempt::kRefused : Attempt::kFailed, -fd, name.folder};
+    const FileDescriptor file(fd);
+    const auto failed = [&](Attempt::Outcome outcome, int code, const std::string& path) {
+        system.unlink(temporary);
+        return Attempt{outcome, code, path};
+    };
+    if (const int result = writeAndSync(system, fd, bytes); result < 0)
+        return failed(Attempt::kFailed, -result, name.folder);
+    bool renameOffered = true;
+    for (;; ++number) {
+        const std::string candidate = name.candidate(number);
+        if (beforeNaming)
+            beforeNaming(candidate);
+        int result = -EINVAL;
+        if (renameOffered)
+            result = system.renameNoReplace(temporary, candidate);
+        if (result == -EINVAL || result == -ENOSYS) {
+            // No no-replace renames: a hard link refuses an existing name too.
+            renameOffered = false;
+            result = system.link(temporary, candidate);
+            if (result == 0)
+                system.unlink(temporary);
+        }
+        if (result == 0)
+            return {Attempt::kDone, 0, candidate};
+        if (result == -EEXIST && number < kMaxNumber)
+            continue;
+        return failed(wayRefused(-result) ? Attempt::kRefused : Attempt::kFailed, -result, candidate);
+    }
+}
+
+// The last resort: the final name created exclusively and written in place.
+Attempt writeInPlace(NewFileSystem& system, const DestinationName& name, unsigned long& number,
+                     std::span<const std::uint8_t> bytes, const Hook& beforeNaming)
+{
+    for (;; ++number) {
+        const std::string candidate = name.candidate(number);
+        if (beforeNaming)
+            beforeNaming(candidate);
+        const int fd = system.createExclusive(candidate);
+        if (fd == -EEXIST && number < kMaxNumber)
+            continue;
+        if (fd < 0)
+            return {Attempt::kFailed, -fd, fd == -ENOENT || fd == -EACCES ? name.folder : candidate};
+        const FileDescriptor file(fd);
+        if (const int result = writeAndSync(system, fd, bytes); result < 0) {
+            system.unlink(candidate);
+            return {Attempt::kFailed, -result, candidate};
+        }
+        return {Attempt::kDone, 0, candidate};
+    }
 }
 
 }  // namespace
@@ -136,8 +216,8 @@ std::optional<DestinationType> destinationType(int outputFormat, int srcFileType
 
 bool canWriteFileType(int fileType)
 {
-    const FileTypeInfo* info = findFileType(fileType);
-    return info && info->extension == "wav";
+    const FileFormat* format = findFileFormat(fileType);
+    return format && format->writer;
 }
 
 OutputChannels outputChannels(EnhancementCode enhancement1, EnhancementCode enhancement2, std::uint32_t srcChannels,
@@ -181,51 +261,130 @@ bool pathExists(const std::string& path)
     return ::lstat(path.c_str(), &info) == 0;
 }
 
+int NewFileSystem::openUnnamed(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    return fd >= 0 ? fd : -errno;
+}
+
+int NewFileSystem::linkUnnamed(int fd, const std::string& path)
+{
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : -errno;
+}
+
+int NewFileSystem::createExclusive(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0666);
+    return fd >= 0 ? fd : -errno;
+}
+
+int NewFileSystem::renameNoReplace(const std::string& from, const std::string& to)
+{
+    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? 0 : -errno;
+}
+
+int NewFileSystem::link(const std::string& from, const std::string& to)
+{
+    return ::link(from.c_str(), to.c_str()) == 0 ? 0 : -errno;
+}
+
+int NewFileSystem::writeAll(int fd, std::span<const std::uint8_t> bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return -errno;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+int NewFileSystem::sync(int fd)
+{
+    return ::fsync(fd) == 0 ? 0 : -errno;
+}
+
+int NewFileSystem::unlink(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0 ? 0 : -errno;
+}
+
+NewFileSystem& systemFileSystem()
+{
+    static NewFileSystem system;
+    return system;
+}
+
+std::string temporaryFilePrefix()
+{
+    return ".auralune-" + hostNameForFiles() + "-" + std::to_string(::getpid()) + "-";
+}
+
+bool isStaleTemporaryFile(std::string_view fileName)
+{
+    const std::string hostPart = ".auralune-" + hostNameForFiles() + "-";
+    if (fileName.substr(0, hostPart.size()) != hostPart)
+        return false;
+    const std::string_view rest = fileName.substr(hostPart.size());
+    const auto dash = rest.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash > 10 || rest.size() - dash - 1 != 6)
+        return false;
+    long pid = 0;
+    for (const char c : rest.substr(0, dash)) {
+        if (c < '0' || c > '9')
+            return false;
+        pid = pid * 10 + (c - '0');
+    }
+    // A process of that number that still runs may be the writer.
+    return pid > 0 && pid <= 0x7fffffff && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+std::size_t removeStaleTemporaryFiles(const std::string& folder)
+{
+    std::size_t removed = 0;
+    DIR* directory = ::opendir(folder.c_str());
+    if (!directory)
+        return 0;
+    while (const dirent* entry = ::readdir(directory)) {
+        if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)
+            continue;
+        if (isStaleTemporaryFile(entry->d_name) && ::unlinkat(::dirfd(directory), entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(directory);
+    return removed;
+}
+
 NewFileResult writeNewFile(const DestinationName& name, unsigned long firstNumber, std::span<const std::uint8_t> bytes,
                            const NewFileOptions& options)
 {
+    NewFileSystem& system = options.fileSystem ? *options.fileSystem : systemFileSystem();
     NewFileResult result;
-    PendingFile pending;
+    unsigned long number = firstNumber;
+    Attempt attempt{Attempt::kRefused, 0, {}};
     if (options.unnamedFile)
-        pending.fd = ::open(name.folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (!options.unnamedFile || (pending.fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))) {
-        // No unnamed files here: a hidden temporary name, with the mode a
-        // new file would get (mkstemp makes it private).
-        std::string pattern = name.folder + "/.auralune-XXXXXX";
-        pending.fd = ::mkstemp(pattern.data());
-        if (pending.fd >= 0) {
-            pending.temporaryPath = pattern;
-            ::fchmod(pending.fd, 0666 & ~currentUmask());
-        }
+        attempt = writeUnnamed(system, name, number, bytes, options.beforeNaming);
+    if (attempt.outcome == Attempt::kRefused) {
+        // A folder that needs temporary names may hold those of a killed run.
+        removeStaleTemporaryFiles(name.folder);
+        number = firstNumber;
+        attempt = writeTemporary(system, name, number, bytes, options.beforeNaming);
     }
-    if (pending.fd < 0) {
-        result.errorText = systemErrorText(errno);
+    if (attempt.outcome == Attempt::kRefused) {
+        number = firstNumber;
+        attempt = writeInPlace(system, name, number, bytes, options.beforeNaming);
+    }
+    if (attempt.outcome != Attempt::kDone) {
+        result.errorText = systemErrorText(attempt.code);
+        result.errorPath = attempt.path;
         return result;
     }
-    const FileDescriptor fd(pending.fd);
-
-    int failure = 0;
-    if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0)
-        failure = errno;
-    for (unsigned long number = firstNumber; failure == 0; ++number) {
-        const std::string candidate = name.candidate(number);
-        if (options.beforeNaming)
-            options.beforeNaming(candidate);
-        failure = giveName(pending, candidate);
-        if (failure == 0) {
-            result.written = true;
-            result.name = {candidate, number};
-            break;
-        }
-        if (failure == EEXIST && number < kMaxNumber)
-            failure = 0;
-    }
-    if (!result.written) {
-        if (!pending.temporaryPath.empty())
-            ::unlink(pending.temporaryPath.c_str());
-        result.errorText = systemErrorText(failure);
-        return result;
-    }
+    result.written = true;
+    result.name = {attempt.path, number};
     // Make the new directory entry durable too.
     const FileDescriptor folder(::open(name.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() >= 0)

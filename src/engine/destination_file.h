@@ -30,8 +30,7 @@ struct DestinationType {
 std::optional<DestinationType> destinationType(int outputFormat, int srcFileType, std::string_view srcExtension,
                                                int srcValuesOrder, int srcDataOrder);
 
-// Whether a destination of this type can be written: the WAV family only;
-// AIFF, AIFF-C and FLAC destinations have no writer.
+// Whether the format table has a writer for a destination of this type.
 bool canWriteFileType(int fileType);
 
 // Channel counts of the two stage buffers and the channels written.
@@ -71,6 +70,30 @@ NumberedPath firstFreeName(const DestinationName& name, const std::function<bool
 // Whether anything, a dangling symbolic link included, has this name.
 bool pathExists(const std::string& path);
 
+// The system calls a new file is written with. Tests replace some of them to
+// act out file systems that refuse one way or another (FUSE mounts without
+// unnamed files or no-replace renames, a system without /proc). Each returns
+// a descriptor or 0 on success, minus the errno value on failure.
+class NewFileSystem {
+public:
+    virtual ~NewFileSystem() = default;
+    // An unnamed file in the folder (O_TMPFILE).
+    virtual int openUnnamed(const std::string& folder);
+    // Gives an unnamed file a name that must not exist yet (through /proc).
+    virtual int linkUnnamed(int fd, const std::string& path);
+    // A new file that must not exist yet (O_CREAT | O_EXCL), mode 0666 less
+    // the creation mask.
+    virtual int createExclusive(const std::string& path);
+    virtual int renameNoReplace(const std::string& from, const std::string& to);
+    virtual int link(const std::string& from, const std::string& to);
+    virtual int writeAll(int fd, std::span<const std::uint8_t> bytes);
+    virtual int sync(int fd);
+    virtual int unlink(const std::string& path);
+};
+
+// The real system calls.
+NewFileSystem& systemFileSystem();
+
 struct NewFileOptions {
     // Called with each candidate just before the written file is given that
     // name, so tests can make a file appear between the check and the write.
@@ -78,22 +101,36 @@ struct NewFileOptions {
     // Off: go straight to the hidden temporary file that serves file
     // systems without unnamed files.
     bool unnamedFile = true;
+    // Null: the real system calls.
+    NewFileSystem* fileSystem = nullptr;
 };
 
 struct NewFileResult {
     bool written = false;
     NumberedPath name;         // the name given, when written
     std::string errorText;     // the system's description, when not
+    std::string errorPath;     // the folder or file it concerns
 };
 
 // Writes `bytes` as a new file named after `name`, starting at candidate
-// `firstNumber` and taking the next number whenever a name is taken. The
-// data goes to an unnamed file in the folder (a hidden temporary one where
-// the file system lacks unnamed files), is flushed to disk and only then
-// linked under a name that must not exist yet, so an existing file is never
-// replaced and a half-written file never appears under the name. On failure
-// nothing is left behind.
+// `firstNumber` and taking the next number whenever a name is taken. An
+// existing file is never replaced. The best way the file system allows is
+// used: an unnamed file in the folder, flushed to disk and only then linked
+// under its name; else a hidden temporary file renamed (or hard-linked) to
+// a name that must not exist yet; else, as a last resort where neither is
+// allowed, the file is created under its final name exclusively, written
+// and flushed, and removed again when that fails. On failure nothing is
+// left behind.
 NewFileResult writeNewFile(const DestinationName& name, unsigned long firstNumber, std::span<const std::uint8_t> bytes,
                            const NewFileOptions& options = {});
+
+// Hidden temporary files are named ".auralune-<host>-<pid>-XXXXXX". The
+// name of this process's files; and whether a name is a temporary file of
+// this host whose process has ended (left by a killed run).
+std::string temporaryFilePrefix();
+bool isStaleTemporaryFile(std::string_view fileName);
+// Removes the stale temporary files of this host from a folder; returns
+// how many were removed.
+std::size_t removeStaleTemporaryFiles(const std::string& folder);
 
 }  // namespace auralune

@@ -25,9 +25,16 @@ public:
         }
         turn_.notify_all();
     }
+    // The pass holding the lock plus those waiting for it: lets a caller
+    // know that a waiter has taken its place in the line.
+    std::uint64_t holdersAndWaiters() const
+    {
+        std::lock_guard guard(mutex_);
+        return nextTicket_ - serving_;
+    }
 
 private:
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable turn_;
     std::uint64_t nextTicket_ = 0;
     std::uint64_t serving_ = 0;

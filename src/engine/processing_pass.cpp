@@ -4,13 +4,18 @@
 #include "engine/audio_file.h"
 #include "engine/destination_file.h"
 #include "engine/pass_lock.h"
+#include "engine/source_samples.h"
 #include "engine/text_format.h"
 #include "enhance/dispatch_table.h"
+#include "formats/file_formats.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <new>
 #include <optional>
 #include <thread>
+
+#include <unistd.h>
 
 namespace auralune {
 
@@ -122,6 +127,33 @@ struct Destination {
     NumberedPath path;
 };
 
+// The folder the destination goes to: the source's or the chosen one.
+std::string destinationFolder(const AudioFile& job)
+{
+    std::string folder = job.settings.destinationPathFollows
+                             ? std::filesystem::path(job.inputFile).parent_path().string()
+                             : job.settings.destinationPath;
+    return folder.empty() ? "." : folder;
+}
+
+// A folder that is missing or not writable fails the job before a sample
+// is read, with the cause and the folder.
+bool destinationFolderWritable(AudioFile& job)
+{
+    const std::string folder = destinationFolder(job);
+    std::error_code status;
+    const int refused = ::access(folder.c_str(), W_OK | X_OK) != 0      ? errno
+                        : !std::filesystem::is_directory(folder, status) ? ENOTDIR
+                                                                         : 0;
+    if (refused == 0)
+        return true;
+    const std::string cause = systemErrorText(refused) + ": " + folder;
+    job.platform.log.error("Cannot write into the destination folder: " + cause);
+    job.error |= kErrorSave;
+    job.setErrorCause(cause);
+    return false;
+}
+
 // The destination type, its name and the row texts that show them. Nothing
 // when the type cannot be written.
 std::optional<Destination> chooseDestination(AudioFile& job)
@@ -147,10 +179,7 @@ std::optional<Destination> chooseDestination(AudioFile& job)
         return std::nullopt;
     }
 
-    std::string folder = job.settings.destinationPathFollows ? source.parent_path().string()
-                                                              : job.settings.destinationPath;
-    if (folder.empty())
-        folder = ".";
+    const std::string folder = destinationFolder(job);
     Destination destination{{folder, source.stem().string(), job.settings.destinationFileSuffix, type->extension}, {}};
     destination.path = firstFreeName(destination.name, pathExists);
     job.setTableText(TableText::DestinationName, destination.path.path);
@@ -165,21 +194,31 @@ void setDestinationParameters(AudioFile& job, bool halfSpeed)
     job.dstFrames = job.srcFrames;
     job.dstFrameRate = job.srcFrameRate;
     job.dstSampleBits = job.srcSampleBits;
-    job.dstSampleBytes = job.srcSampleBytes;
-    // FLAC destinations (32-bit container words, no 4 GB limit) and AIFF-C
-    // hi-res data (big-endian) come with their writers.
+    // libFLAC takes 32-bit words whatever the sample width.
+    const bool flac = job.dstFileType == kFileFlac;
+    job.dstSampleBytes = flac ? 4 : job.srcSampleBytes;
 
     if (isEither(job.srcFrameRate, 176400, 192000))
         job.upsampleType = halfSpeed ? kUpsampleHalve : kUpsampleHalveRestore;
     if (hiResApplies(job.settings)) {
         if (isEither(job.srcFrameRate, 44100, 48000)) {
-            // A RIFF source holds at most 2^30 stereo frames: the doubled count fits.
+            // A RIFF or AIFF source holds at most 2^30 stereo frames, but a
+            // FLAC of silence can announce up to 2^32 - 1: the doubled count
+            // must still fit the 32-bit frame counts.
+            if (job.srcFrames > 0x7FFFFFFF) {
+                job.platform.log.error("Source is too long to double its frame rate");
+                job.error |= kErrorAudioData;
+                return;
+            }
             job.upsampleType = kUpsampleDouble;
             job.dstFrames = 2 * job.srcFrames;
             job.dstFrameRate = 2 * job.srcFrameRate;
         }
         job.dstSampleBits = 24;
-        job.dstSampleBytes = 3;
+        job.dstSampleBytes = flac ? 4 : 3;
+        // Hi-res AIFF-C is written "NONE" (big-endian) as other programs expect.
+        if (job.dstFileType == kFileAifc)
+            job.dstEndianessData = kEndianBig;
     }
 
     const OutputChannels channels =
@@ -194,7 +233,7 @@ void setDestinationParameters(AudioFile& job, bool halfSpeed)
     job.platform.log.info(formatText("Destination file is %llu bytes uncompressed (%.2f%% of 4GB)",
                                      static_cast<unsigned long long>(bytes),
                                      static_cast<double>(bytes) * 100.0 / static_cast<double>(kFourGigabytes)));
-    if (bytes >= kFourGigabytes)
+    if (bytes >= kFourGigabytes && !flac)
         job.platform.log.warning("Output audio will be truncated to fit within 4GB limit");
 }
 
@@ -208,7 +247,11 @@ void writeDestination(AudioFile& job, const Destination& destination)
     job.postRefresh();
     log.info("-------------------------------------------");
     log.info("Creating destination buffer");
-    job.CreateDestBufferWAV(image);
+    job.ReportUncarriedMetadata();
+    const FileFormat* format = findFileFormat(job.dstFileType);
+    if (!format || !format->writer)
+        raiseAssertion("Unexpected destination file type in %s", kProcessMethod);
+    (job.*format->writer)(image);
     release(job.dstAudioData);
     if (job.error != 0)
         return;
@@ -222,8 +265,9 @@ void writeDestination(AudioFile& job, const Destination& destination)
     const NewFileResult written =
         writeNewFile(destination.name, destination.path.number, image, {job.destinationNamingHook});
     if (!written.written) {
-        log.error(written.errorText);
+        log.error(written.errorText + ": " + written.errorPath);
         job.error |= kErrorSave;
+        job.setErrorCause(written.errorText + ": " + written.errorPath);
         return;
     }
     if (written.name.path != destination.path.path) {
@@ -236,6 +280,23 @@ void writeDestination(AudioFile& job, const Destination& destination)
 
 // Everything the pass does under the processing lock, up to the written
 // file; returns early once an error is set.
+}  // namespace
+
+void readSourceSamples(AudioFile& job)
+{
+    if (const FileFormat* format = findFileFormat(job.srcFileType); format && format->reader) {
+        (job.*format->reader)(false);
+        // The file may have been replaced since it was analysed.
+        if (job.error == 0)
+            job.ValidateAudioParameters();
+    } else {
+        job.platform.log.error("Analysis of this file extension is NOT supported");
+        job.error |= kErrorFileType;
+    }
+}
+
+namespace {
+
 void convertUnderLock(AudioFile& job)
 {
     Log& log = job.platform.log;
@@ -259,17 +320,10 @@ void convertUnderLock(AudioFile& job)
         job.error |= kErrorFrameRate;
         return;
     }
-    if (job.error == 0) {
-        if (job.srcFileType == kFileWav) {
-            job.AnalyseWAV(false);
-            // The file may have been replaced since it was analysed.
-            if (job.error == 0)
-                job.ValidateAudioParameters();
-        } else {
-            log.error("Analysis of this file extension is NOT supported");
-            job.error |= kErrorFileType;
-        }
-    }
+    if (job.error == 0 && !destinationFolderWritable(job))
+        return;
+    if (job.error == 0)
+        readSourceSamples(job);
     if (job.error != 0)
         return;
 
@@ -286,6 +340,8 @@ void convertUnderLock(AudioFile& job)
     if (!destination)
         return;
     setDestinationParameters(job, halfSpeed);
+    if (job.error != 0)
+        return;
 
     job.ProcessAudioData();
     if (job.error == 0)
@@ -354,7 +410,7 @@ std::string AudioFile::completedStateText() const
         else
             text += entry.text;
     }
-    if ((warning_1 & ~std::uint64_t{1}) != 0)
+    if ((warning_1 & ~std::uint64_t{1}) != 0 || unknownPriorEnhancement1)
         text += "Multiple converts. ";
     return text + "Complete.";
 }
@@ -374,7 +430,10 @@ void AudioFile::ProcessAudioData()
     ConvertAudioToDouble();
     if (stopped())
         return;
-    // The source loudness (calculateSrcR128) is not measured yet.
+    // Source loudness (when asked) and levels.
+    AnalyseAudioMetricsR128(1);
+    if (stopped())
+        return;
     AnalyseAudioMetricsVeridane(1);
 
     // Halve a 176.4/192 kHz source for the enhancements.
@@ -411,7 +470,8 @@ void AudioFile::ProcessAudioData()
     // A stage that copies its input leaves audioBuf_1 unallocated: the input
     // itself becomes it.
     if (!passesThrough(settings.filterType_1, srcChannels, dstChannels_1) &&
-        !allocatesOwnOutput(settings.filterType_1) && !allocateWorkBuffer(audioBuf_1, std::uint64_t{dstChannels_1} * dstFrames)) {
+        !allocatesOwnOutput(settings.filterType_1) &&
+        !allocateWorkBuffer(audioBuf_1, std::uint64_t{dstChannels_1} * dstFrames)) {
         releaseWorkBuffers();
         return;
     }
@@ -449,11 +509,29 @@ void AudioFile::ProcessAudioData()
     if (stopped())
         return;
 
-    // The destination: file facts, clipping management, levels. Its
-    // loudness (measured, or adjusted before clipping management) is not
-    // handled yet.
+    // The destination: file facts, loudness and clipping management, levels.
     AnalyseAudioMetricsBasic(4);
-    ClippingManagement(4);
+    if (settings.calculateDstR128 && settings.adjustDstR128) {
+        // The loudness gain comes first, so clipping management sees what it raised.
+        AnalyseAudioMetricsR128(4);
+        if (stopped())
+            return;
+        ClippingManagement(4);
+        if (stopped())
+            return;
+        // Clamped or attenuated samples no longer have the adjusted values:
+        // measure again, so that the report and bext describe what is written.
+        if (clipPercent > 0) {
+            settings.adjustDstR128 = false;
+            AnalyseAudioMetricsR128(4);
+            settings.adjustDstR128 = true;
+        }
+    } else {
+        ClippingManagement(4);
+        if (stopped())
+            return;
+        AnalyseAudioMetricsR128(4);
+    }
     if (stopped())
         return;
     AnalyseAudioMetricsVeridane(4);

@@ -44,6 +44,7 @@ struct SettingsSnapshot {
     const void* mainWindow = nullptr;
 
     int hiResType = 1;
+    int hiResFilter = 1;                  // 1 the standard kernels, 2 the wide-band ones
     int ditherType = 1;
 
     int phonographRegime = 1;
@@ -52,7 +53,8 @@ struct SettingsSnapshot {
     bool useCartridgeBalance = true;
     bool useDiscEchoRemoval = true;
     bool useDeroz2ResponseCorrection = false;
-    int phonographPopClick = 2;
+    int phonographPopClick = 2;           // 4: the interpolating declicker
+    int popClickSensitivity = 2;          // its sensitivity: 1 low, 2 normal, 3 high
     bool useLpDistortionCancel = true;
     double lpDistortionStylusRadius = 10.0;   // micrometres
     int phonographScratch = 1;
@@ -80,10 +82,10 @@ struct SettingsSnapshot {
 
     bool useWowCorrection = false;
     int rotationalSpeedWow = 1;
-    int pitchCorrectionWow = 1;
+    int pitchCorrectionWow = 1;       // stored and carried; no stage reads it
     double tonearmSwayWow = 1.0;      // mm
-    double startDiameterWow = 1.0;    // mm
-    double stopDiameterWow = 1.0;     // mm
+    double startDiameterWow = 300.0;  // mm, a 12-inch record's outer groove
+    double stopDiameterWow = 120.0;   // mm, its run-out
 
     bool operator==(const SettingsSnapshot&) const = default;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace auralune {
 
@@ -31,6 +32,13 @@ std::string fieldText(std::span<const std::uint8_t> field, std::size_t width)
     if (const auto zero = text.find('\0'); zero != std::string::npos)
         text.resize(zero);
     return text;
+}
+
+std::string systemErrorText(int code)
+{
+    char text[256];
+    // The GNU strerror_r returns the text, in `text` or a static string.
+    return ::strerror_r(code, text, sizeof text);
 }
 
 }  // namespace auralune

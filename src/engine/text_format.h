@@ -14,4 +14,8 @@ namespace auralune {
 // or "%16.16s" print from it stops at the first zero byte.
 std::string fieldText(std::span<const std::uint8_t> field, std::size_t width);
 
+// The system's description of an errno value ("Permission denied"), safe
+// from any thread.
+std::string systemErrorText(int code);
+
 }  // namespace auralune

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/catalogue.h"
+#include "formats/file_formats.h"
 
 #include <cstdint>
 
@@ -15,15 +16,17 @@ bool enhancementAvailable(EnhancementCode code);
 // The available types as a mask, for filtering popups and listings.
 EnhancementMask availableEnhancementsMask();
 
-// Output formats whose writers exist: AIFF (4), AIFF-C (8) and FLAC (16)
-// destinations are not written yet.
+// Output formats whose writers exist: "Unchanged" and every format of the
+// file format table with a writer (the WAV channel picks are WAV).
 constexpr bool outputFormatAvailable(std::uint32_t tag)
 {
-    return tag != 4 && tag != 8 && tag != 16;
+    if (tag == 1)
+        return true;
+    for (const FileFormat& format : kFileFormats)
+        if (format.writer && (static_cast<std::uint32_t>(format.fileType) == tag ||
+                              (format.fileType == kFileWav && tag >= kFileWavFrontPair && tag <= kFileWavSurroundRight)))
+            return true;
+    return false;
 }
-
-// Wow detection and correction in the phonograph chain has not been written
-// yet: front ends refuse to turn "UseWowCorrection" on.
-inline constexpr bool kWowCorrectionAvailable = false;
 
 }  // namespace auralune

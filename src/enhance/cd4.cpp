@@ -139,7 +139,7 @@ void AudioFile::CD4_Quadraphonic_2_LevelCompOutput(std::uint32_t stage)
         // baseband alone; the same playback curve brings them into phase
         // with it, so that front and rear cancel in the matrix.
         const phonograph::Equaliser riaa = phonograph::equaliserFor(kRiaa, phonograph::rateFor(cd4::kRate));
-        phonograph::equalise(audioBuf_0_sub, audioBuf_0_sub, 2, frames, &riaa, phonograph::Regime::Stereo, nullptr,
+        phonograph::equalise(audioBuf_0_sub, audioBuf_0_sub, 2, frames, &riaa, phonograph::Regime::Stereo, nullptr, {},
                              progress);
         subGain = cd4::matchDemodulatedLevel(io.out, audioBuf_0_sub, frames, progress);
     }

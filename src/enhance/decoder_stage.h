@@ -8,17 +8,6 @@
 
 namespace auralune {
 
-// The row of a decoder's table of types (rows with a `code` member) for a
-// type code; null when the table lacks it.
-template <class Row, std::size_t N>
-const Row* findDecoderRow(const Row (&rows)[N], EnhancementCode code)
-{
-    for (const Row& row : rows)
-        if (row.code == code)
-            return &row;
-    return nullptr;
-}
-
 // The channels column of a decoder that yields six channels: "2 > 1" when
 // the destination keeps a single channel of them, `allChannelsText`
 // ("2 > 4.0", "2 > 5.1", ...) when it keeps all six; a channel pair leaves

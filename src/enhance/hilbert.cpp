@@ -1,6 +1,7 @@
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
 #include "enhance/decoder_stage.h"
+#include "enhance/stage_support.h"
 #include "enhance/hilbert_kernels.h"
 
 #include <cmath>
@@ -34,7 +35,7 @@ constexpr MatrixType kMatrixTypes[] = {
 void AudioFile::Hilbert(std::uint32_t stage)
 {
     const StageIo io = stageIo(stage, kHilbertMethod);
-    const MatrixType* type = findDecoderRow(kMatrixTypes, io.code);
+    const MatrixType* type = findVariant(kMatrixTypes, io.code);
     if (type == nullptr)
         raiseAssertion("Filter type is unknown in %s", kHilbertMethod);
     beginDecoderStage(*this, io, type->channels, "2 > 4.0", kHilbertMethod);

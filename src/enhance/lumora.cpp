@@ -2,6 +2,7 @@
 #include "engine/audio_file.h"
 #include "engine/text_format.h"
 #include "enhance/decoder_stage.h"
+#include "enhance/stage_support.h"
 #include "enhance/lumora_kernels.h"
 
 #include <cmath>
@@ -42,7 +43,7 @@ constexpr SurroundVariant kVariants[] = {
 void AudioFile::LumoraSurround(std::uint32_t stage)
 {
     const StageIo io = stageIo(stage, kLumoraMethod);
-    const SurroundVariant* variant = findDecoderRow(kVariants, io.code);
+    const SurroundVariant* variant = findVariant(kVariants, io.code);
     if (variant == nullptr)
         raiseAssertion("Unexpected enhancement type in %s", kLumoraMethod);
     beginDecoderStage(*this, io, variant->channels, variant->channelsText, kLumoraMethod);

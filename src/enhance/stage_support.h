@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <ranges>
 #include <string>
 #include <string_view>
 
@@ -58,7 +59,7 @@ inline void requireStereoStage(const AudioFile& job, const AudioFile::StageIo& i
 // The row of a table of variants (each with a `code`) for a type code;
 // null when the table has none.
 template <class Table>
-constexpr const typename Table::value_type* findVariant(const Table& table, EnhancementCode code)
+constexpr const std::ranges::range_value_t<Table>* findVariant(const Table& table, EnhancementCode code)
 {
     for (const auto& row : table)
         if (row.code == code)

@@ -1,5 +1,6 @@
 #include "formats/byte_source.h"
 
+#include "engine/text_format.h"
 #include "formats/byte_io.h"
 
 #include <algorithm>
@@ -31,16 +32,29 @@ bool ByteSource::readInto(std::uint64_t offset, std::uint64_t count, std::vector
     return true;
 }
 
-std::unique_ptr<FileByteSource> FileByteSource::open(const std::string& path)
+std::unique_ptr<FileByteSource> FileByteSource::open(const std::string& path, std::string* cause)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const auto refuse = [cause](std::string why) -> std::unique_ptr<FileByteSource> {
+        if (cause)
+            *cause = std::move(why);
+        return nullptr;
+    };
+    // O_NONBLOCK: opening a FIFO without a writer would wait for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return nullptr;
+        return refuse(systemErrorText(errno));
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+    if (::fstat(fd, &info) != 0) {
+        const int code = errno;
         ::close(fd);
-        return nullptr;
+        return refuse(systemErrorText(code));
     }
+    if (!S_ISREG(info.st_mode) || info.st_size < 0) {
+        ::close(fd);
+        return refuse(S_ISDIR(info.st_mode) ? systemErrorText(EISDIR) : "Not a regular file");
+    }
+    // Regular files never block; reads wait for the disk as usual.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::unique_ptr<FileByteSource>(new FileByteSource(fd, static_cast<std::uint64_t>(info.st_size)));
 }
 

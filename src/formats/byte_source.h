@@ -26,8 +26,11 @@ public:
 // A file opened read-only and read with pread; closed on destruction.
 class FileByteSource final : public ByteSource {
 public:
-    // Nothing when the path cannot be opened as a regular file.
-    static std::unique_ptr<FileByteSource> open(const std::string& path);
+    // Nothing when the path cannot be opened as a regular file; `cause`
+    // then gets the reason in the system's words ("Not a regular file" for
+    // a FIFO, a device or a folder). Never blocks: a FIFO is refused, not
+    // waited on.
+    static std::unique_ptr<FileByteSource> open(const std::string& path, std::string* cause = nullptr);
     ~FileByteSource() override;
     FileByteSource(const FileByteSource&) = delete;
     FileByteSource& operator=(const FileByteSource&) = delete;

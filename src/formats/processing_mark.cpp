@@ -67,6 +67,7 @@ PriorConversion priorConversion(std::uint64_t enhancement1, std::uint64_t enhanc
             prior.names = type->displayName;
     } else {
         prior.badEnhancement1 = true;
+        prior.names = unknownEnhancementName(enhancement1);
     }
 
     if (layout == 2) {
@@ -76,6 +77,7 @@ PriorConversion priorConversion(std::uint64_t enhancement1, std::uint64_t enhanc
                 prior.names.append(" + ").append(type->displayName);
         } else {
             prior.badEnhancement2 = true;
+            prior.names.append(" + ").append(unknownEnhancementName(enhancement2));
         }
     } else if (enhancement2 == 1) {
         prior.flags2 |= 1;
@@ -85,8 +87,14 @@ PriorConversion priorConversion(std::uint64_t enhancement1, std::uint64_t enhanc
         prior.flags2 |= std::uint64_t{1} << 48;
     } else {
         prior.badEnhancement2 = true;
+        prior.names.append(" + ").append(unknownEnhancementName(enhancement2));
     }
     return prior;
+}
+
+std::string unknownEnhancementName(std::uint64_t code)
+{
+    return formatText("unknown enhancement (0x%llx)", static_cast<unsigned long long>(code));
 }
 
 std::uint16_t bextLoudnessField(double value)
@@ -115,7 +123,8 @@ bytes::Buffer buildBextChunk(std::span<const std::uint8_t> source, const BextLou
     const double values[] = {loudness.loudnessValue, loudness.loudnessRange, loudness.maxTruePeakLevel,
                              loudness.maxMomentaryLoudness, loudness.maxShortTermLoudness};
     for (std::size_t i = 0; i < std::size(values); ++i)
-        bytes::storeLE(chunk, kBextLoudnessOffset + 2 * i, bextLoudnessField(values[i]));
+        bytes::storeLE(chunk, kBextLoudnessOffset + 2 * i,
+                       ((loudness.measured >> i) & 1u) != 0 ? bextLoudnessField(values[i]) : kBextLoudnessNotMeasured);
     return chunk;
 }
 
@@ -184,18 +193,21 @@ void AudioFile::ReadMetadataChunk(std::span<const std::uint8_t> data, bool heade
 
 void AudioFile::MetadataWarning(std::uint64_t enhancement1, std::uint64_t enhancement2, bool headerOnly, int layout)
 {
+    // A code this version does not know (written by a newer one, or
+    // damaged) still tells that the file was converted before: it is shown
+    // as unknown and the file converts.
     const PriorConversion prior = priorConversion(enhancement1, enhancement2, layout);
     warning_1 |= prior.flags1;
     if (prior.badEnhancement1) {
-        platform.log.error("Unexpected metadata filter index");
-        error |= kErrorHeader;
+        platform.log.warning("Unexpected metadata filter index");
+        unknownPriorEnhancement1 = enhancement1;
     }
     warning_2 |= prior.flags2;
     if (prior.badEnhancement2) {
-        platform.log.error("Unexpected metadata_2 filter index");
-        error |= kErrorHeader;
+        platform.log.warning("Unexpected metadata_2 filter index");
+        unknownPriorEnhancement2 = enhancement2;
     }
-    if (headerOnly && (warning_1 & kPriorEnhancementMask) != 0) {
+    if (headerOnly && ((warning_1 & kPriorEnhancementMask) != 0 || prior.badEnhancement1)) {
         platform.log.warning("This file has already been processed with " + prior.names);
         if (settings.warnPreprocess)
             ShowFileAlreadyProcessedWarning(prior.names);
@@ -265,8 +277,9 @@ void AudioFile::CreateBextChunk(std::vector<std::uint8_t>& buffer, std::uint64_t
                                                      : std::span<const std::uint8_t>();
     if (size != (source.empty() ? kBextChunkBytes : source.size()))
         raiseAssertion("Unexpected bext chunk size in %s", "-[AudioFile CreateBextChunk::]");
-    const BextLoudness loudness{dstLoudnessValue, dstLoudnessRange, dstMaxTruePeakLevel, dstMaxMomentaryLoudness,
-                                dstMaxShortTermLoudness};
+    // The measured-value bits follow the field order.
+    const BextLoudness loudness{dstLoudnessValue,        dstLoudnessRange,        dstMaxTruePeakLevel,
+                                dstMaxMomentaryLoudness, dstMaxShortTermLoudness, dstLoudnessMeasured};
     appendChunk(
         buffer, [&] { return buildBextChunk(source, loudness); }, platform, error);
 }

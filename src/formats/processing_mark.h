@@ -90,7 +90,8 @@ std::string markDateText(std::time_t when);
 
 // What a mark's two enhancement codes say about earlier conversions: the
 // flag bits for Enhancement 1 and Enhancement 2 and the names for the
-// warning text. A code outside the catalogue marks its side bad.
+// warning text. A code outside the catalogue marks its side bad and is
+// named by unknownEnhancementName.
 struct PriorConversion {
     std::uint64_t flags1 = 0;
     std::uint64_t flags2 = 0;
@@ -99,9 +100,25 @@ struct PriorConversion {
     bool badEnhancement2 = false;
 };
 PriorConversion priorConversion(std::uint64_t enhancement1, std::uint64_t enhancement2, int layout);
+// "unknown enhancement (0x...)".
+std::string unknownEnhancementName(std::uint64_t code);
 
 // Flag bits 1-53: an earlier conversion that applied an enhancement.
 inline constexpr std::uint64_t kPriorEnhancementMask = 0x3FFFFFFFFFFFFE;
+
+// Chunks that only fill space or describe the source's own layout and
+// samples (a FLAC made with --keep-foreign-metadata holds the RIFF or AIFF
+// headers too); the readers name every other chunk they skip as metadata
+// not carried.
+constexpr bool isFillerChunk(std::string_view id)
+{
+    constexpr std::string_view kIds[] = {"JUNK", "junk", "PAD ", "FLLR", "fact", "PEAK", "RIFF", "RF64",
+                                         "ds64", "fmt ", "data", "FORM", "FVER", "COMM", "SSND"};
+    for (std::string_view known : kIds)
+        if (known == id)
+            return true;
+    return false;
+}
 
 // ---------------------------------------------------------------------------
 // Broadcast Wave "bext"
@@ -114,12 +131,19 @@ inline constexpr std::size_t kBextChunkBytes = 610;   // header + the fixed fiel
 // before the cut instead of overflowing.
 std::uint16_t bextLoudnessField(double value);
 
+// A loudness field that holds no measurement: 0x7FFF, +327.67, which no
+// loudness, range or true peak reaches.
+inline constexpr std::uint16_t kBextLoudnessNotMeasured = 0x7FFF;
+
 struct BextLoudness {
     double loudnessValue = 0;
     double loudnessRange = 0;
     double maxTruePeakLevel = 0;
     double maxMomentaryLoudness = 0;
     double maxShortTermLoudness = 0;
+    // Bit i set: the i-th value above was measured; the others are written
+    // as kBextLoudnessNotMeasured.
+    std::uint32_t measured = 0x1F;
 };
 
 // A stored bext chunk can be carried only when it holds every fixed field.

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <new>
+#include <optional>
 
 namespace auralune {
 
@@ -93,6 +95,45 @@ std::string chunkSizeText(std::uint32_t size)
     return formatText(" ckDataSize = %x (hex) %i (dec)", size, static_cast<int>(size));
 }
 
+// Chunks listed one by one in the log; the rest are only counted.
+constexpr std::uint64_t kListedChunks = 1000;
+
+std::string printableId(std::span<const std::uint8_t> id)
+{
+    std::string text;
+    for (std::size_t i = 0; i < 4 && i < id.size(); ++i)
+        text += (id[i] >= 0x20 && id[i] < 0x7f) ? static_cast<char>(id[i]) : '?';
+    return "'" + text + "'";
+}
+
+// Chunk headers read through a window of the file, refilled by one bounded
+// read whenever a header lies outside it.
+class HeaderWindow {
+public:
+    explicit HeaderWindow(const ByteSource& source) : source_(source) {}
+
+    std::optional<std::array<std::uint8_t, 8>> header(std::uint64_t position)
+    {
+        if (position < start_ || position + 8 > start_ + bytes_.size()) {
+            const std::uint64_t count = std::min<std::uint64_t>(kWindowBytes, source_.size() - position);
+            if (count < 8 || !source_.readInto(position, count, bytes_)) {
+                bytes_.clear();
+                return std::nullopt;
+            }
+            start_ = position;
+        }
+        std::array<std::uint8_t, 8> out{};
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(position - start_), 8, out.begin());
+        return out;
+    }
+
+private:
+    static constexpr std::uint64_t kWindowBytes = 64 * 1024;
+    const ByteSource& source_;
+    std::uint64_t start_ = 0;
+    std::vector<std::uint8_t> bytes_;
+};
+
 // One read of a RIFF/WAVE source into its job. Every step returns false
 // when it has set an error bit and the read must stop.
 class WavReader {
@@ -140,45 +181,78 @@ private:
         return true;
     }
 
+    // The walk costs at most one bounded read per chunk: headers come out of
+    // a read-ahead window, so a file of many tiny chunks is read in large
+    // pieces. A header that cannot be real (an all-zero ID, as a zero-filled
+    // tail gives, or an unknown chunk whose size runs past the end) ends the
+    // walk with a warning, keeping the chunks already found.
     bool walkChunks()
     {
         const std::uint64_t length = source_.size();
         std::uint64_t position = 12;
         std::uint64_t discarded = 0;
+        std::uint64_t chunks = 0;
         log_.info("Eumerating remaining chunks");
         job_.discardBytes = 0;
+        job_.srcSkippedMetadata.clear();
         if (position + 8 >= length) {
             log_.info(" Bytes from unknown chunks = 0 (hex) 0 (dec)");
             return fail("This file is missing a data chunk", kErrorHeader);
         }
+        HeaderWindow window(source_);
         // Each turn moves at least 8 bytes on, so the walk ends.
         while (position + 8 < length) {
-            std::array<std::uint8_t, 8> header{};
-            if (!source_.read(position, header))
+            const std::optional<std::array<std::uint8_t, 8>> read = window.header(position);
+            if (!read)
                 return fail("Cannot read the file", kErrorOpen);
+            const std::array<std::uint8_t, 8>& header = *read;
             const std::uint32_t size = *bytes::readU32LE(header, 4);
-            log_.info(chunkIdText(header));
+            if (header[0] == 0 && header[1] == 0 && header[2] == 0 && header[3] == 0) {
+                log_.warning(formatText("No chunk at offset %llu (zero bytes); the rest of the file is ignored",
+                                        static_cast<unsigned long long>(position)));
+                break;
+            }
             const auto known = std::find_if(kRetainedIds.begin(), kRetainedIds.end(),
                                             [&](std::string_view id) { return bytes::hasFourCC(header, 0, id); });
-            if (known != kRetainedIds.end()) {
+            const bool retained = known != kRetainedIds.end();
+            if (!retained && position + 8 + std::uint64_t{size} > length) {
+                log_.warning(formatText("Chunk %s at offset %llu runs past the end; the rest of the file is ignored",
+                                        printableId(header).c_str(), static_cast<unsigned long long>(position)));
+                break;
+            }
+            // Every chunk is listed up to a bound; a file of thousands of
+            // small chunks would otherwise flood the log.
+            const bool listed = ++chunks <= kListedChunks;
+            if (listed)
+                log_.info(chunkIdText(header));
+            else if (chunks == kListedChunks + 1)
+                log_.info(formatText(" Further chunks are not listed (more than %llu)",
+                                     static_cast<unsigned long long>(kListedChunks)));
+            if (retained) {
                 ChunkSpot& spot = spots_[static_cast<std::size_t>(known - kRetainedIds.begin())];
                 if (spot.present)
                     return fail(kDuplicateMessages[static_cast<std::size_t>(known - kRetainedIds.begin())],
                                 kErrorHeader);
                 spot = {true, position, size};
             } else {
-                log_.info(" Discarding chunk");
+                if (listed)
+                    log_.info(" Discarding chunk");
                 discarded += 8 + std::uint64_t{size};
+                if (const std::string id = fieldText(header, 4); !isFillerChunk(id))
+                    job_.srcSkippedMetadata.push_back(id);
             }
-            log_.info(chunkSizeText(size));
+            if (listed)
+                log_.info(chunkSizeText(size));
             position += 8 + std::uint64_t{size};
             if (position > length)
                 return fail("Chunk length overruns the file length", kErrorHeader);
             if ((size & 1) != 0 && position != length) {
-                log_.warning("Chunk has an odd number of bytes");
+                if (listed)
+                    log_.warning("Chunk has an odd number of bytes");
                 ++position;
             }
-            log_.info(formatText(" %lli bytes remaining", static_cast<long long>(length - position)));
+            if (listed)
+                log_.info(formatText(" %lli bytes remaining", static_cast<long long>(length - position)));
         }
         // Discarded chunks lie inside the file, so only a file past 4 GB can pass 32 bits.
         job_.discardBytes = static_cast<std::uint32_t>(std::min<std::uint64_t>(discarded, 0xFFFFFFFF));
@@ -253,7 +327,32 @@ private:
                 return fail(formatText("Unexpected cbSize: %u", cbSize), kErrorHeader);
             }
         }
+        if (!checkContainer(u16(14), u16(12)))
+            return false;
         log_.info(" fmt chunk is good");
+        return true;
+    }
+
+    // Each sample sits in a container of wBitsPerSample bits (whole bytes),
+    // its valid bits left-justified; a frame is nBlockAlign bytes, which must
+    // be one container per channel (0 is taken as not given). Zero channels
+    // or bits are refused later, with the data chunk.
+    bool checkContainer(std::uint32_t containerBits, std::uint32_t blockAlign)
+    {
+        containerBytes_ = (containerBits + 7) / 8;
+        if (job_.srcChannels == 0 || containerBits == 0 || job_.srcSampleBits == 0)
+            return true;
+        if (job_.srcSampleBits > containerBits)
+            return fail(formatText("Valid sample bits (%u) exceed the container of %u bits", job_.srcSampleBits,
+                                   containerBits),
+                        kErrorBitDepth);
+        const std::uint64_t frameBytes = std::uint64_t{containerBytes_} * job_.srcChannels;
+        if (blockAlign != 0 && blockAlign != frameBytes)
+            return fail(formatText("nBlockAlign (%u) is not %u channels of %u-byte samples", blockAlign,
+                                   job_.srcChannels, containerBytes_),
+                        kErrorHeader);
+        if (containerBytes_ > job_.srcSampleBytes)
+            log_.info(formatText(" Samples of %u bits in %u-byte containers", job_.srcSampleBits, containerBytes_));
         return true;
     }
 
@@ -277,13 +376,13 @@ private:
         // The frame count divides by the frame size, which only fmt gives.
         if (!spots_[kFmt].present)
             return fail("This file is missing a fmt chunk", kErrorHeader);
-        if (job_.srcChannels == 0 || job_.srcSampleBytes == 0)
+        if (job_.srcChannels == 0 || job_.srcSampleBytes == 0 || containerBytes_ == 0)
             return fail("The fmt chunk gives no channels or no sample bits", kErrorHeader);
 
         log_.info("Analysing data chunk");
         log_.info(" ckID = data");
         log_.info(chunkSizeText(spot.size));
-        const std::uint64_t frameBytes = std::uint64_t{job_.srcSampleBytes} * job_.srcChannels;
+        const std::uint64_t frameBytes = std::uint64_t{containerBytes_} * job_.srcChannels;
         job_.srcFrames = static_cast<std::uint32_t>(spot.size / frameBytes);
         log_.info(formatText(" Sample frames = %x (hex) %u (dec)", job_.srcFrames, job_.srcFrames));
         log_.info(formatText(" Audio data is %u bytes", spot.size));
@@ -300,13 +399,30 @@ private:
             }
             if (!source_.read(spot.position + 8, samples))
                 return fail("Cannot read the file", kErrorOpen);
-            // Whole frames of the analysed layout, as CreateSrcAudioData
-            // checks; moved in rather than copied, which would fault in a
-            // second image of the samples.
+            keepValidBytes(samples);
+            // Moved in rather than copied (CreateSrcAudioData), which would
+            // fault in a second image of the samples; the same size check.
+            if (samples.size() != std::uint64_t{job_.srcSampleBytes} * job_.srcChannels * job_.srcFrames)
+                raiseAssertion("Unexpected dataSize in %s", "-[AudioFile CreateSrcAudioData::]");
             job_.srcAudioData = std::move(samples);
         }
         log_.info(" data chunk is good");
         return true;
+    }
+
+    // Samples wider than their valid bytes keep their upper bytes (the
+    // valid bits are left-justified), in place: 24 bits in 32-bit words
+    // become packed 24-bit samples.
+    void keepValidBytes(std::vector<std::uint8_t>& samples) const
+    {
+        const std::size_t container = containerBytes_;
+        const std::size_t kept = job_.srcSampleBytes;
+        if (container <= kept)
+            return;
+        const std::size_t count = samples.size() / container;
+        for (std::size_t i = 0; i < count; ++i)
+            std::memmove(samples.data() + i * kept, samples.data() + i * container + (container - kept), kept);
+        samples.resize(count * kept);
     }
 
     void readMark(bool headerOnly)
@@ -350,16 +466,19 @@ private:
     Log& log_;
     const ByteSource& source_;
     std::array<ChunkSpot, kRetainedCount> spots_{};
+    std::uint32_t containerBytes_ = 0;
 };
 
 }  // namespace
 
 void AudioFile::AnalyseWAV(bool headerOnly)
 {
-    const std::unique_ptr<FileByteSource> source = FileByteSource::open(inputFile);
+    std::string cause;
+    const std::unique_ptr<FileByteSource> source = FileByteSource::open(inputFile, &cause);
     if (!source) {
-        platform.log.error("Cannot open file: " + inputFile);
+        platform.log.error("Cannot open file: " + inputFile + " (" + cause + ")");
         error |= kErrorOpen;
+        setErrorCause(cause + ": " + inputFile);
         return;
     }
     WavReader(*this, *source).run(headerOnly);
@@ -382,21 +501,8 @@ void AudioFile::CreateDestBufferWAV(std::vector<std::uint8_t>& buffer)
 
     if (plan.metadataDropped)
         platform.log.warning("Metadata chunks too large for the 4GB limit are left out");
-    if (plan.truncated) {
-        dstFrames = static_cast<std::uint32_t>(plan.frames);
-        const auto seconds = [](double frames, double rate) {
-            return rate > 0 ? static_cast<unsigned long>(std::min(frames / rate, 1e15)) : 0ul;
-        };
-        const unsigned long from = seconds(srcFrames, srcFrameRate);
-        const unsigned long to = seconds(dstFrames, dstFrameRate);
-        platform.log.warning(
-            formatText("Audio duration trucated from %02lu:%02lu > %02lu:%02lu to fit within 4GB limit", from / 60,
-                       from % 60, to / 60, to % 60));
-        setTableText(TableText::Duration,
-                     formatText("%02lu:%02lu > %02lu:%02lu", from / 60, from % 60, to / 60, to % 60));
-        postRefresh();
-        warning |= kWarningTruncated4GB;
-    }
+    if (plan.truncated)
+        truncateDestinationAudio(plan.frames);
 
     const std::size_t before = buffer.size();
     const int errorBefore = error;

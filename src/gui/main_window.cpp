@@ -1,5 +1,7 @@
 #include "gui/main_window.h"
 
+#include "formats/file_formats.h"
+
 #include "app/context_menu.h"
 #include "app/settings_keys.h"
 #include "app/settings_model.h"
@@ -383,8 +385,8 @@ void MainWindow::processSelectedRows()
 void MainWindow::selectSourceFiles()
 {
     QStringList patterns;
-    for (std::string_view type : kOpenPanelFileTypes)
-        patterns << QStringLiteral("*.") + QString::fromUtf8(type.data(), static_cast<int>(type.size()));
+    for (const std::string& type : sourceExtensionSpellings())
+        patterns << QStringLiteral("*.") + QString::fromStdString(type);
     const QStringList files = QFileDialog::getOpenFileNames(
         this, tr("Add Audio Files"), QString(), tr("Audio files (%1)").arg(patterns.join(QLatin1Char(' '))));
     if (files.isEmpty())

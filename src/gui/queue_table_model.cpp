@@ -55,8 +55,15 @@ QVariant QueueTableModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         if (index.column() == column(TableText::SourceName))
             return QString::fromStdString(job.inputFile);
-        if (index.column() == column(TableText::DestinationName) || index.column() == column(TableText::State))
-            return QString::fromStdString(job.tableText(static_cast<TableText>(index.column())));
+        if (index.column() == column(TableText::State)) {
+            // A failure's cause (system error and path) beside its texts.
+            std::string tip = job.tableText(TableText::State);
+            if (const std::string cause = job.errorCause(); job.error != 0 && !cause.empty())
+                tip += "(" + cause + ")";
+            return QString::fromStdString(tip);
+        }
+        if (index.column() == column(TableText::DestinationName))
+            return QString::fromStdString(job.tableText(TableText::DestinationName));
         return {};
     case Qt::ForegroundRole: {
         const RowColour colour = rowColour(job);

@@ -20,6 +20,19 @@ public:
     std::time_t now() const override { return std::time(nullptr); }
 };
 
+// The system's interval clock with a fixed date: files written in a
+// repeatable run carry the same date on every run.
+class FixedDateClock final : public Clock {
+public:
+    explicit FixedDateClock(std::time_t date) : date_(date) {}
+    double seconds() const override { return system_.seconds(); }
+    std::time_t now() const override { return date_; }
+
+private:
+    SystemClock system_;
+    std::time_t date_;
+};
+
 // Moves only when told; for tests.
 class ManualClock final : public Clock {
 public:

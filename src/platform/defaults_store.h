@@ -37,6 +37,9 @@ public:
     // Keys that have a stored value (not only a registered default).
     virtual std::vector<std::string> storedKeys() const = 0;
     virtual std::optional<StoredValue> stored(const std::string& key) const = 0;
+    // Why the last change could not be kept (the store's file cannot be
+    // written), or nothing when it was.
+    virtual std::optional<std::string> writeProblem() const { return std::nullopt; }
 
 protected:
     virtual void store(const std::string& key, const StoredValue& value) = 0;

@@ -116,7 +116,7 @@ void AudioFile::HumRemoval(std::uint32_t stage)
     platform.log.info(" " + name);
 
     std::vector<double> work;
-    if (!allocateWorkBuffer(work, std::uint64_t{dstFrames} * 2))
+    if (!allocateWorkBuffer(work, humWorkSamples(*cascade, dstFrames)))
         return;
     Progress progress{Progress::stepFor(std::uint64_t{dstFrames} * 4), 0,
                       [this](std::uint32_t percent) { updateProgressTableText(percent); }};
@@ -141,7 +141,7 @@ void AudioFile::ZephraFilter(std::uint32_t stage)
     platform.log.info(" Zephra");
 
     std::vector<double> work;
-    if (!allocateWorkBuffer(work, std::uint64_t{dstFrames} * 2))
+    if (!allocateWorkBuffer(work, zephraWorkSamples(coeffs, dstFrames)))
         return;
     Progress progress{Progress::stepFor(std::uint64_t{dstFrames} * 2), 0,
                       [this](std::uint32_t percent) { updateProgressTableText(percent); }};

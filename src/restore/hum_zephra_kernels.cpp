@@ -1,52 +1,13 @@
 #include "restore/hum_zephra_kernels.h"
 
 #include "dsp/frame2.h"
+#include "dsp/zero_phase.h"
 
 #include <cmath>
 #include <cstring>
 #include <numbers>
 
 namespace auralune {
-
-namespace {
-
-// One pass of the whole cascade over both channels, every section inline,
-// in the frame order of D. Reads frame n at in + n × inStride and writes it
-// at out + n × outStride.
-template <Direction D>
-void cascadePass(const double* in, std::uint32_t inStride, double* out, std::uint32_t outStride,
-                 std::uint64_t frames, const HumCascade& cascade, Progress& progress)
-{
-    constexpr std::size_t kMax = HumCascade::kMaxSections;
-    const std::size_t count = cascade.count;
-    std::array<Frame2, kMax> b0{}, b1{}, b2{}, d1{}, d2{};
-    for (std::size_t s = 0; s < count; ++s) {
-        const BiquadCoeffs& k = cascade.sections[s];
-        b0[s] = splat(k.b0);
-        b1[s] = splat(k.b1);
-        b2[s] = splat(k.b2);
-        d1[s] = splat(k.d1);
-        d2[s] = splat(k.d2);
-    }
-    std::array<Frame2, kMax> x1{}, x2{}, y1{}, y2{};
-    progress.run(frames, 2, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t i = begin; i < end; ++i) {
-            const std::uint64_t n = D == Direction::Forward ? i : frames - 1 - i;
-            Frame2 v = loadFrame(in + n * inStride);
-            for (std::size_t s = 0; s < count; ++s) {
-                const Frame2 y = b0[s] * v + b1[s] * x1[s] + b2[s] * x2[s] + d1[s] * y1[s] + d2[s] * y2[s];
-                x2[s] = x1[s];
-                x1[s] = v;
-                y2[s] = y1[s];
-                y1[s] = y;
-                v = y;
-            }
-            storeFrame(out + n * outStride, v);
-        }
-    });
-}
-
-}  // namespace
 
 BiquadCoeffs humNotch(double f0Hz, double rate)
 {
@@ -63,11 +24,37 @@ std::optional<HumCascade> humCascade(double rate, bool bassCompensation)
     if (!row)
         return std::nullopt;
     HumCascade cascade;
-    for (double f0 : kHumNotchHz)
+    for (double f0 : kHumNotchHz) {
+        cascade.toneCycles[cascade.count] = f0 / rate;
         cascade.sections[cascade.count++] = humNotch(f0, rate);
+    }
+    cascade.toneCount = kHumNotchHz.size();
     if (bassCompensation)
         cascade.sections[cascade.count++] = kHumBassShelf[*row];
     return cascade;
+}
+
+namespace {
+
+BiquadCoeffs zephraSection(const ZephraCoeffs& coeffs) { return {coeffs.g, coeffs.g, 0.0, coeffs.p, 0.0}; }
+
+// The forward pass of `frames` frames, then the stretches beyond both ends.
+std::uint64_t workSamples(const StereoCascade& cascade, std::uint64_t frames)
+{
+    return 2 * frames + zeroPhaseEdgeSamples(primingFrames(cascade, frames));
+}
+
+}  // namespace
+
+std::uint64_t humWorkSamples(const HumCascade& cascade, std::uint64_t frames)
+{
+    return workSamples(StereoCascade(cascade.active()), frames);
+}
+
+std::uint64_t zephraWorkSamples(const ZephraCoeffs& coeffs, std::uint64_t frames)
+{
+    const BiquadCoeffs section = zephraSection(coeffs);
+    return workSamples(StereoCascade({&section, 1}), frames);
 }
 
 void humRemoval(std::span<const double> in, std::uint32_t inChannels, std::span<double> out,
@@ -76,8 +63,11 @@ void humRemoval(std::span<const double> in, std::uint32_t inChannels, std::span<
 {
     if (frames == 0 || inChannels < 2 || outChannels < 2)
         return;
-    cascadePass<Direction::Forward>(in.data(), inChannels, work.data(), 2, frames, cascade, progress);
-    cascadePass<Direction::Reverse>(work.data(), 2, out.data(), outChannels, frames, cascade, progress);
+    StereoCascade filter(cascade.active());
+    filter.setSteadyTones(cascade.tones());
+    const std::uint64_t pad = primingFrames(filter, frames);
+    zeroPhaseStereo(filter, in.data(), inChannels, work.data(), 2, out.data(), outChannels, frames, pad,
+                    work.subspan(2 * frames, zeroPhaseEdgeSamples(pad)), 2, progress);
 }
 
 void zephra(std::span<const double> in, std::span<double> out, std::uint64_t frames, const ZephraCoeffs& coeffs,
@@ -85,37 +75,21 @@ void zephra(std::span<const double> in, std::span<double> out, std::uint64_t fra
 {
     if (frames == 0)
         return;
-    const Frame2 p = splat(coeffs.p);
-    const Frame2 g = splat(coeffs.g);
+    const BiquadCoeffs section = zephraSection(coeffs);
+    StereoCascade filter({&section, 1});
+    const std::uint64_t pad = primingFrames(filter, frames);
     const double* x = in.data();
     double* w = work.data();
-
-    Frame2 x1{}, l1{};
-    progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t n = begin; n < end; ++n) {
-            const Frame2 v = loadFrame(x + n * 2);
-            const Frame2 l = p * l1 + g * (v + x1);
-            storeFrame(w + n * 2, l);
-            x1 = v;
-            l1 = l;
-        }
-    });
-
     double* y = out.data();
-    x1 = Frame2{};
-    l1 = Frame2{};
-    progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t i = begin; i < end; ++i) {
-            const std::uint64_t n = frames - 1 - i;
-            const Frame2 v = loadFrame(w + n * 2);
-            const Frame2 m = p * l1 + g * (v + x1);
-            x1 = v;
-            l1 = m;
+    zeroPhasePrimed(
+        filter, frames, pad, work.subspan(2 * frames, zeroPhaseEdgeSamples(pad)), [&](std::uint64_t n) { return loadFrame(x + 2 * n); },
+        [&](std::uint64_t n, Frame2 v) { storeFrame(w + 2 * n, v); },
+        [&](std::uint64_t n) { return loadFrame(w + 2 * n); },
+        [&](std::uint64_t n, Frame2 m) {
             const double halfSide = 0.5 * (m[0] - m[1]);
-            const Frame2 source = loadFrame(x + n * 2);
-            storeFrame(y + n * 2, source + Frame2{-halfSide, halfSide});
-        }
-    });
+            storeFrame(y + 2 * n, loadFrame(x + 2 * n) + Frame2{-halfSide, halfSide});
+        },
+        1, progress);
 }
 
 }  // namespace auralune

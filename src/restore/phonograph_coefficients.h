@@ -113,6 +113,23 @@ struct CurveDesign {
 constexpr PerRate<double> lowHigh(double low, double high) { return {low, low, high, high}; }
 constexpr PerRate<double> all(double value) { return {value, value, value, value}; }
 
+// The bass mix m1 of a curve on the LF-3180 shelf, given at 44.1 and
+// 48 kHz, with the value at 88.2 and 96 kHz that keeps the curve's bass
+// where it is: the stored sections have one pole (3183 µs) at every rate
+// but not one DC gain, 2·a0/(1 − p) = 1.027 at 44.1 kHz against 1.193 at
+// 88.2 kHz, so one mix for all rates would give 1.1 to 1.4 dB more bass at
+// the doubled rates. The mix is scaled by the ratio of the DC gains.
+constexpr double lf3180DcGain(Rate rate)
+{
+    const FirstOrderSet& s = at(kLf3180, rate);
+    return 2.0 * s.a0 / (1.0 - s.p);
+}
+constexpr PerRate<double> sameBassAtEveryRate(double m1)
+{
+    return {m1, m1, m1 * lf3180DcGain(Rate::Hz44100) / lf3180DcGain(Rate::Hz88200),
+            m1 * lf3180DcGain(Rate::Hz48000) / lf3180DcGain(Rate::Hz96000)};
+}
+
 // +35 dB: the bass lift of the ceramic and displacement curves.
 inline constexpr double kPlus35dB = 56.23413251903491;
 
@@ -124,17 +141,17 @@ inline constexpr std::array<CurveDesign, 18> kCurves{{
     {0x4000, SectionSet::Lf3180, all(1.0), lowHigh(8.97, 7.55), SectionSet::Hf100, lowHigh(0.08, 0.04), lowHigh(0.92, 0.96)},
     {0x8000, SectionSet::Lf3180, all(1.0), lowHigh(6.34, 5.33), SectionSet::Hf100, lowHigh(0.08, 0.04), lowHigh(0.92, 0.96)},
     {0x10000, SectionSet::Lf3180, all(1.0), lowHigh(6.0, 5.16), SectionSet::Hf50, lowHigh(0.16, 0.08), lowHigh(0.84, 0.92)},
-    {0x20000, SectionSet::Lf3180, all(1.0), all(6.0), SectionSet::Hf25, lowHigh(0.27, 0.14), lowHigh(0.73, 0.86)},
+    {0x20000, SectionSet::Lf3180, all(1.0), sameBassAtEveryRate(6.0), SectionSet::Hf25, lowHigh(0.27, 0.14), lowHigh(0.73, 0.86)},
     {0x20000000, SectionSet::Lf3180, all(1.0), lowHigh(8.97, 7.55), SectionSet::Hf75, all(1.0), all(0.0)},
     {0x40000, SectionSet::Off, all(1.0), all(0.0), SectionSet::Off, all(1.0), all(0.0)},
-    {0x4000000000, SectionSet::Lf3180, all(1.0), all(5.0), SectionSet::Hf25, all(1.0), all(0.0)},
-    {0x8000000000, SectionSet::Lf3180, all(1.0), all(5.0), SectionSet::Hf25, lowHigh(0.27, 0.14), lowHigh(0.73, 0.86)},
-    {0x10000000000, SectionSet::Lf3180, all(1.0), all(5.0), SectionSet::Hf100, lowHigh(0.08, 0.04), lowHigh(0.92, 0.96)},
+    {0x4000000000, SectionSet::Lf3180, all(1.0), sameBassAtEveryRate(5.0), SectionSet::Hf25, all(1.0), all(0.0)},
+    {0x8000000000, SectionSet::Lf3180, all(1.0), sameBassAtEveryRate(5.0), SectionSet::Hf25, lowHigh(0.27, 0.14), lowHigh(0.73, 0.86)},
+    {0x10000000000, SectionSet::Lf3180, all(1.0), sameBassAtEveryRate(5.0), SectionSet::Hf100, lowHigh(0.08, 0.04), lowHigh(0.92, 0.96)},
     {0x20000000000, SectionSet::Lf9947, all(0.25), all(kPlus35dB), SectionSet::Off, all(1.0), all(0.0)},
     {0x1000000000, SectionSet::Lf9947, all(0.0), all(kPlus35dB), SectionSet::Off, all(1.0), all(0.0)},
     {0x40000000000, SectionSet::Hp3180, all(0.0), all(1.0), SectionSet::Hp75, all(0.5), all(1.5)},
-    {0x80000000000, SectionSet::Lf3180, all(1.0), all(2.84), SectionSet::Hp75, all(0.5), all(1.25)},
-    {0x800000000000, SectionSet::Lf3180, all(1.0), all(7.4), SectionSet::Hp75, all(1.0), all(0.55)},
+    {0x80000000000, SectionSet::Lf3180, all(1.0), sameBassAtEveryRate(2.84), SectionSet::Hp75, all(0.5), all(1.25)},
+    {0x800000000000, SectionSet::Lf3180, all(1.0), sameBassAtEveryRate(7.4), SectionSet::Hp75, all(1.0), all(0.55)},
     {0x4000000, SectionSet::Lf50, {0.335, 0.325, 0.307, 0.307}, {0.665, 0.675, 0.693, 0.693}, SectionSet::Off, all(1.0),
      all(0.0)},
 }};

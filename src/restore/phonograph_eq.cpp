@@ -52,9 +52,11 @@ struct ChainOptions {
     bool gainRanging = false;
     bool cartridgeBalance = false;
     bool discEchoRemoval = false;
+    bool wow = false;
     bool dizor = false;
     bool popClick = false;
     bool crackle = false;
+    bool popClickInterpolated = false;
     bool lpDistortion = false;
     bool needleScratch = false;
     bool gradientScratch = false;
@@ -72,9 +74,11 @@ ChainOptions chainOptions(ChainGroup group, const SettingsSnapshot& s)
         o.gainRanging = s.useGainRanging;
         o.cartridgeBalance = s.useCartridgeBalance;
         o.discEchoRemoval = s.useDiscEchoRemoval;
+        o.wow = s.useWowCorrection;
         o.dizor = s.useDeroz2ResponseCorrection;
         o.popClick = s.phonographPopClick == 2;
         o.crackle = s.phonographPopClick == 3;
+        o.popClickInterpolated = s.phonographPopClick == 4;
         o.lpDistortion = s.useLpDistortionCancel;
         o.needleScratch = s.phonographScratch == 2;
         o.gradientScratch = s.phonographScratch == 3;
@@ -143,13 +147,22 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
         CartridgeBalance(source);
     if (options.discEchoRemoval)
         DiscEchoRemoval(source);
-    // Wow detection and correction belong here, before DIZOR-OV.
+    if (options.wow) {
+        WowCorrection(source);
+        if (error != 0)
+            return;
+    }
     if (options.dizor)
         DizorResponseCorrection(source);
     // A failure inside a called stage must reach the processing pass, so
     // the chain stops instead of clearing it at the end.
     if (options.popClick || options.crackle) {
         PopClick_Crackle(sourceBuffer, options.popClick, options.crackle);
+        if (error != 0)
+            return;
+    }
+    if (options.popClickInterpolated) {
+        PopClickInterpolated(sourceBuffer);
         if (error != 0)
             return;
     }
@@ -202,10 +215,13 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
         raiseAssertion("Phonograph regime is unknown in %s", kPhonographEQ);
     if (allocatesDestination && !allocateWorkBuffer(destination, std::uint64_t{channels} * frames))
         return;
+    std::vector<double> rumbleTail;
+    if (options.rumble && !allocateWorkBuffer(rumbleTail, phonograph::rumbleTailSamples(rumble, frames)))
+        return;
     Progress progress = phonograph::startStage(*this, label, options.rumble ? 2 * frames : frames);
     phonograph::equalise(source, destination, channels, frames, options.equalise ? &equaliser : nullptr,
                          static_cast<phonograph::Regime>(settings.phonographRegime),
-                         options.rumble ? &rumble : nullptr, progress);
+                         options.rumble ? &rumble : nullptr, rumbleTail, progress);
     if (allocatesDestination)
         releaseStageBuffer(sourceBuffer);
 

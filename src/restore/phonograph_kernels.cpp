@@ -1,5 +1,7 @@
 #include "restore/phonograph_kernels.h"
 
+#include "dsp/zero_phase.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -133,11 +135,22 @@ void discEchoRemoval(std::span<double> stereo, std::uint64_t frames, double thre
 void lpDistortionCancel(std::span<double> stereo, std::uint64_t frames, double factor, double highClamp,
                         Progress& progress)
 {
+    if (frames == 0)
+        return;
     double* p = stereo.data();
+    // The square of the sum is never negative: left as it is, its mean would
+    // put a DC offset of opposite signs on the two channels (0.3 of full
+    // scale for a −6 dBFS tone with a 10 µm stylus).
+    long double sumOfSquares = 0;
+    for (std::uint64_t n = 0; n < frames; ++n) {
+        const double sum = p[2 * n] + p[2 * n + 1];
+        sumOfSquares += static_cast<long double>(sum) * sum;
+    }
+    const auto mean = static_cast<double>(sumOfSquares / static_cast<long double>(frames));
     progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
         for (std::uint64_t n = begin; n < end; ++n) {
             const double sum = p[2 * n] + p[2 * n + 1];
-            const double d = sum * sum * factor / highClamp;
+            const double d = (sum * sum - mean) * factor / highClamp;
             p[2 * n] += d;
             p[2 * n + 1] -= d;
         }
@@ -159,17 +172,16 @@ Equaliser equaliserFor(std::uint64_t code, std::optional<Rate> rate)
 
 namespace {
 
-// The forward pass of equalise, compiled once per combination of stages so
+// The equaliser and regime from the stereo source into the first two
+// channels of the destination, compiled with and without equalisation so
 // that the frame loop carries no test of its own.
-template <bool Equalise, bool Rumble>
+template <bool Equalise>
 void equaliseForward(const double* in, double* out, std::uint64_t outStride, std::uint64_t frames,
-                     const Equaliser& k, Regime regime, const BiquadCoeffs& hp, Progress& progress)
+                     const Equaliser& k, Regime regime, Progress& progress)
 {
     StereoLanes<EqualiserLane> eq;
-    StereoLanes<BiquadLane> forward;
     progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
         EqualiserLane eqL = eq.left, eqR = eq.right;
-        BiquadLane hpL = forward.left, hpR = forward.right;
         for (std::uint64_t n = begin; n < end; ++n) {
             double l = in[2 * n];
             double r = in[2 * n + 1];
@@ -178,51 +190,47 @@ void equaliseForward(const double* in, double* out, std::uint64_t outStride, std
                 r = eqR.step(k, r);
                 combine(regime, l, r);
             }
-            if constexpr (Rumble) {
-                l = hpL.step(hp, l);
-                r = hpR.step(hp, r);
-            }
             out[n * outStride] = l;
             out[n * outStride + 1] = r;
         }
         eq = {eqL, eqR};
-        forward = {hpL, hpR};
     });
 }
 
 }  // namespace
 
+std::uint64_t rumbleTailSamples(const BiquadCoeffs& rumble, std::uint64_t frames)
+{
+    return zeroPhaseEdgeSamples(primingFrames(StereoCascade({&rumble, 1}), frames));
+}
+
 void equalise(std::span<const double> source, std::span<double> destination, std::uint32_t dstChannels,
               std::uint64_t frames, const Equaliser* equaliser, Regime regime, const BiquadCoeffs* rumble,
-              Progress& progress)
+              std::span<double> rumbleTail, Progress& progress)
 {
     double* dst = destination.data();
     const Equaliser k = equaliser != nullptr ? *equaliser : Equaliser{};
-    const BiquadCoeffs hp = rumble != nullptr ? *rumble : BiquadCoeffs{};
     const double* in = source.data();
-    if (equaliser != nullptr && rumble != nullptr)
-        equaliseForward<true, true>(in, dst, dstChannels, frames, k, regime, hp, progress);
-    else if (equaliser != nullptr)
-        equaliseForward<true, false>(in, dst, dstChannels, frames, k, regime, hp, progress);
-    else if (rumble != nullptr)
-        equaliseForward<false, true>(in, dst, dstChannels, frames, k, regime, hp, progress);
+    // With the rumble filter the progress counts its two passes; the
+    // equaliser's pass is the cheaper one.
+    Progress uncounted{};
+    Progress& equaliserProgress = rumble != nullptr ? uncounted : progress;
+    if (equaliser != nullptr)
+        equaliseForward<true>(in, dst, dstChannels, frames, k, regime, equaliserProgress);
     else
-        equaliseForward<false, false>(in, dst, dstChannels, frames, k, regime, hp, progress);
-    if (rumble == nullptr)
+        equaliseForward<false>(in, dst, dstChannels, frames, k, regime, equaliserProgress);
+    if (rumble == nullptr || frames == 0)
         return;
 
-    // The backward pass in place: each frame is read before it is written,
-    // and the sections keep their own copies of the frames after it.
-    StereoLanes<BiquadLane> backward;
-    progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
-        BiquadLane hpL = backward.left, hpR = backward.right;
-        for (std::uint64_t i = begin; i < end; ++i) {
-            const std::uint64_t n = frames - 1 - i;
-            dst[n * dstChannels] = hpL.step(hp, dst[n * dstChannels]);
-            dst[n * dstChannels + 1] = hpR.step(hp, dst[n * dstChannels + 1]);
-        }
-        backward = {hpL, hpR};
-    });
+    // The rumble high-pass, zero phase and primed at both ends, in place on
+    // the destination's first two channels.
+    StereoCascade filter({rumble, 1});
+    const std::uint64_t pad = primingFrames(filter, frames);
+    zeroPhasePrimed(
+        filter, frames, pad, rumbleTail.first(zeroPhaseEdgeSamples(pad)), [&](std::uint64_t n) { return loadFrame(dst + n * dstChannels); },
+        [&](std::uint64_t n, Frame2 v) { storeFrame(dst + n * dstChannels, v); },
+        [&](std::uint64_t n) { return loadFrame(dst + n * dstChannels); },
+        [&](std::uint64_t n, Frame2 v) { storeFrame(dst + n * dstChannels, v); }, 1, progress);
 }
 
 void antiRiaa(std::span<const double> source, std::span<double> destination, std::uint64_t frames,

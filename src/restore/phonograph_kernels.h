@@ -34,8 +34,9 @@ void cartridgeBalance(std::span<double> stereo, std::uint64_t frames, double rms
 void discEchoRemoval(std::span<double> stereo, std::uint64_t frames, double threshold, double recovery,
                      Progress& progress);
 
-// Tracing distortion of an LP stylus: d = (L + R)²·factor/highClamp is added
-// to the left and taken from the right.
+// Tracing distortion of an LP stylus: d = ((L + R)² − mean of (L + R)²)
+// ·factor/highClamp is added to the left and taken from the right; the mean
+// is taken over the whole buffer, so the correction carries no DC.
 void lpDistortionCancel(std::span<double> stereo, std::uint64_t frames, double factor, double highClamp,
                         Progress& progress);
 
@@ -68,12 +69,14 @@ enum class Regime : std::uint8_t {
 // zero-phase rumble high-pass (when `rumble` is given), from the stereo
 // `source` into channels 0 and 1 of the `dstChannels`-channel
 // `destination`; its other channels are left as they are. The rumble
-// filter's backward pass runs in place on the destination. Without
-// equalisation the regime is not applied. Progress counts frames of each
-// pass.
+// filter runs in place on the destination, both passes primed at the ends
+// (dsp/zero_phase.h), with `rumbleTail` of rumbleTailSamples() doubles.
+// Without equalisation the regime is not applied. Progress counts frames
+// of two passes with the rumble filter, of one without.
+std::uint64_t rumbleTailSamples(const BiquadCoeffs& rumble, std::uint64_t frames);
 void equalise(std::span<const double> source, std::span<double> destination, std::uint32_t dstChannels,
               std::uint64_t frames, const Equaliser* equaliser, Regime regime, const BiquadCoeffs* rumble,
-              Progress& progress);
+              std::span<double> rumbleTail, Progress& progress);
 
 // The RIAA recording characteristic from the stereo `source` to the stereo
 // `destination`.

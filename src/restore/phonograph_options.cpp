@@ -1,9 +1,11 @@
 #include "restore/phonograph_options.h"
 
+#include "dsp/zero_phase.h"
 #include "engine/audio_file.h"
 
 #include <array>
 #include <cmath>
+#include <vector>
 
 namespace auralune {
 
@@ -60,25 +62,20 @@ void dizorResponseCorrection(std::span<double> stereo, std::uint64_t frames, con
 void zeroPhaseCascade(std::span<double> stereo, std::span<double> work, std::uint64_t frames,
                       const BiquadCoeffs& section, int sections, double scale, Progress& progress)
 {
-    const int count = sections < 0 ? 0 : (sections > kMaxCascade ? kMaxCascade : sections);
+    const auto count = static_cast<std::size_t>(sections < 0 ? 0 : (sections > kMaxCascade ? kMaxCascade : sections));
+    const std::array<BiquadCoeffs, kMaxCascade> copies{section, section, section, section};
+    StereoCascade filter({copies.data(), count});
+    // Primed at both ends; the stretches of a low-pass this wide are a few
+    // dozen frames.
+    const std::uint64_t pad = primingFrames(filter, frames);
+    std::vector<double> edges(zeroPhaseEdgeSamples(pad));
     double* x = stereo.data();
     double* w = work.data();
-    Cascade left{}, right{};
-    progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t n = begin; n < end; ++n) {
-            w[2 * n] = cascade(section, left.data(), count, x[2 * n]);
-            w[2 * n + 1] = cascade(section, right.data(), count, x[2 * n + 1]);
-        }
-    });
-    left = {};
-    right = {};
-    progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t i = begin; i < end; ++i) {
-            const std::uint64_t n = frames - 1 - i;
-            x[2 * n] = scale * cascade(section, left.data(), count, w[2 * n]);
-            x[2 * n + 1] = scale * cascade(section, right.data(), count, w[2 * n + 1]);
-        }
-    });
+    const Frame2 gain = splat(scale);
+    zeroPhasePrimed(
+        filter, frames, pad, edges, [&](std::uint64_t n) { return loadFrame(x + 2 * n); },
+        [&](std::uint64_t n, Frame2 v) { storeFrame(w + 2 * n, v); }, [&](std::uint64_t n) { return loadFrame(w + 2 * n); },
+        [&](std::uint64_t n, Frame2 v) { storeFrame(x + 2 * n, gain * v); }, 1, progress);
 }
 
 void exciter(std::span<double> stereo, std::span<double> work, std::uint64_t frames, const BiquadCoeffs& forward,

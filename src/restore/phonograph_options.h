@@ -15,8 +15,8 @@ class AudioFile;
 namespace phonograph {
 
 // The optional spectrum stages of the phonograph chain, in place on a stereo
-// buffer of `frames` frames, left and right side by side, every filter from
-// zero state. Progress counts frames of each pass.
+// buffer of `frames` frames, left and right side by side, every causal
+// filter from zero state. Progress counts frames of each pass.
 
 // DIZOR-OV response correction: x − 0.16·LP(x), with the one-pole low-pass
 // of about 1 kHz and unity DC gain. Low frequencies drop by 16 % (about
@@ -27,7 +27,8 @@ void dizorResponseCorrection(std::span<double> stereo, std::uint64_t frames, con
 // `sections` cascaded copies of a second-order section run forward into
 // `work` (2 × frames samples), then `sections` copies backward from there
 // back into `stereo`, scaled by `scale`: a zero-phase filter with the
-// squared magnitude of the cascade. At most kMaxCascade sections.
+// squared magnitude of the cascade, both passes primed at the ends
+// (dsp/zero_phase.h). At most kMaxCascade sections.
 inline constexpr int kMaxCascade = 4;
 void zeroPhaseCascade(std::span<double> stereo, std::span<double> work, std::uint64_t frames,
                       const BiquadCoeffs& section, int sections, double scale, Progress& progress);

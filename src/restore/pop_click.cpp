@@ -41,11 +41,13 @@ void AudioFile::PopClick_Crackle(std::vector<double>& buffer, bool popClickRemov
 
     // Released on every return: the low band of the input (crackle mode), the
     // level of every sample and the level of the side signal against it.
-    std::vector<double> lowBand;
+    const CrackleBands bands = crackleBands(dstFrameRate);
+    std::vector<double> lowBand, bandTail;
     std::vector<ClickLevel> levels, sideLevels;
     const std::uint64_t samples = frames * 2;
-    if ((crackleRemoval && !allocateWorkBuffer(lowBand, samples)) || !allocateWorkBuffer(levels, samples) ||
-        !allocateWorkBuffer(sideLevels, samples))
+    if ((crackleRemoval && (!allocateWorkBuffer(lowBand, samples) ||
+                            !allocateWorkBuffer(bandTail, crackleTailSamples(bands, frames)))) ||
+        !allocateWorkBuffer(levels, samples) || !allocateWorkBuffer(sideLevels, samples))
         return;
 
     platform.log.info(" Pop-Click Removal");
@@ -60,9 +62,8 @@ void AudioFile::PopClick_Crackle(std::vector<double>& buffer, bool popClickRemov
     progress.start(0);
 
     std::span<double> audio(buffer.data(), samples);
-    const CrackleBands bands = crackleBands(dstFrameRate);
     if (crackleRemoval)
-        crackleLowBand(audio, lowBand, frames, bands, progress);
+        crackleLowBand(audio, lowBand, frames, bands, bandTail, progress);
 
     const auto passLine = [frames](bool first, std::uint32_t channel, std::uint64_t count) {
         const auto index = static_cast<unsigned long>(channel);
@@ -90,7 +91,7 @@ void AudioFile::PopClick_Crackle(std::vector<double>& buffer, bool popClickRemov
     runPass(kSidePass);
 
     if (crackleRemoval)
-        crackleRecombine(audio, lowBand, frames, bands, progress);
+        crackleRecombine(audio, lowBand, frames, bands, bandTail, progress);
     error = 0;
 }
 

@@ -1,6 +1,7 @@
 #include "restore/pop_click_kernels.h"
 
 #include "dsp/frame2.h"
+#include "dsp/zero_phase.h"
 
 #include <algorithm>
 #include <array>
@@ -221,18 +222,35 @@ CrackleBands crackleBands(double frameRate)
     return designCrackleBands(frameRate);
 }
 
-void crackleLowBand(std::span<const double> samples, std::span<double> lowBand, std::uint64_t frames,
-                    const CrackleBands& bands, Progress& progress)
+std::uint64_t crackleTailSamples(const CrackleBands& bands, std::uint64_t frames)
 {
-    biquad(samples, lowBand, frames, 2, bands.lowPass, Direction::Forward, progress);
-    biquad(lowBand, lowBand, frames, 2, bands.lowPass, Direction::Reverse, progress);
+    const StereoCascade low({&bands.lowPass, 1});
+    const StereoCascade high({&bands.highPass, 1});
+    return zeroPhaseEdgeSamples(std::max(primingFrames(low, frames), primingFrames(high, frames)));
+}
+
+namespace {
+
+void zeroPhaseBand(const BiquadCoeffs& section, const double* in, double* out, std::uint64_t frames,
+                   std::span<double> tail, Progress& progress)
+{
+    StereoCascade filter({&section, 1});
+    const std::uint64_t pad = primingFrames(filter, frames);
+    zeroPhaseStereo(filter, in, 2, out, 2, out, 2, frames, pad, tail.first(zeroPhaseEdgeSamples(pad)), 2, progress);
+}
+
+}  // namespace
+
+void crackleLowBand(std::span<const double> samples, std::span<double> lowBand, std::uint64_t frames,
+                    const CrackleBands& bands, std::span<double> tail, Progress& progress)
+{
+    zeroPhaseBand(bands.lowPass, samples.data(), lowBand.data(), frames, tail, progress);
 }
 
 void crackleRecombine(std::span<double> samples, std::span<const double> lowBand, std::uint64_t frames,
-                      const CrackleBands& bands, Progress& progress)
+                      const CrackleBands& bands, std::span<double> tail, Progress& progress)
 {
-    biquad(samples, samples, frames, 2, bands.highPass, Direction::Forward, progress);
-    biquad(samples, samples, frames, 2, bands.highPass, Direction::Reverse, progress);
+    zeroPhaseBand(bands.highPass, samples.data(), samples.data(), frames, tail, progress);
     double* x = samples.data();
     const double* low = lowBand.data();
     for (std::uint64_t i = 0; i < frames; ++i)

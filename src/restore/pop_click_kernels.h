@@ -86,16 +86,21 @@ CrackleBands crackleBands(double frameRate);
 // The design itself.
 CrackleBands designCrackleBands(double frameRate);
 
+// The zero-phase passes below are primed at both ends of the signal
+// (dsp/zero_phase.h), so a click-free input comes back unchanged up to its
+// last frame. `tail` holds crackleTailSamples() doubles.
+std::uint64_t crackleTailSamples(const CrackleBands& bands, std::uint64_t frames);
+
 // The low band of the input, zero phase: the low-pass runs forward from
 // `samples` into `lowBand`, then backward in place. Progress counts samples
 // (four per frame).
 void crackleLowBand(std::span<const double> samples, std::span<double> lowBand, std::uint64_t frames,
-                    const CrackleBands& bands, Progress& progress);
+                    const CrackleBands& bands, std::span<double> tail, Progress& progress);
 
 // Keeps only the high band of the (repaired) `samples`, zero phase and in
 // place, and adds `lowBand` back: below 2 kHz the input returns untouched,
 // above it the repairs remain. Progress counts samples (four per frame).
 void crackleRecombine(std::span<double> samples, std::span<const double> lowBand, std::uint64_t frames,
-                      const CrackleBands& bands, Progress& progress);
+                      const CrackleBands& bands, std::span<double> tail, Progress& progress);
 
 }  // namespace auralune

@@ -111,8 +111,8 @@ TEST_F(QueueControllerTest, RemovesOnlyRowsThatNoPassIsUsing)
 
 TEST_F(QueueControllerTest, RemovingAJobWhosePassIsStartingIsSafe)
 {
-    // Between the start of its thread and its first step a job is still in
-    // state 2; the pass keeps the job alive when its row goes.
+    // A job whose pass waits for a worker is already analysing and keeps
+    // its row; a row removed once the pass ends is not followed by it.
     for (int i = 0; i < 20; ++i) {
         ASSERT_TRUE(queue->addNewFileToQueue(wav("a.wav")));
         queue->remove({0});

@@ -65,9 +65,8 @@ TEST(AdmissionTable, UnknownEnhancement1IsAnAssertion)
 
 TEST(OutputFormats, ChannelSplittingOnlyWithSixChannels)
 {
-    // AIFF, AIFF-C and FLAC (4, 8, 16) are not offered until their writers exist.
-    EXPECT_EQ(offeredOutputFormats(code("None"), code("KESTRALIN")), (std::vector<std::uint32_t>{1, 2}));
-    EXPECT_EQ(offeredOutputFormats(code("Phonograph EQ A1 (RIAA)"), code("Lumora 51 Surround")).size(), 11u);
+    EXPECT_EQ(offeredOutputFormats(code("None"), code("KESTRALIN")), (std::vector<std::uint32_t>{1, 2, 4, 8, 16}));
+    EXPECT_EQ(offeredOutputFormats(code("Phonograph EQ A1 (RIAA)"), code("Lumora 51 Surround")).size(), 14u);
     EXPECT_FALSE(isOutputFormatOffered(32, code("Hi-Res"), code("None")));
     EXPECT_FALSE(isOutputFormatOffered(3, code("QS Quadraphonic"), code("None")));
 }

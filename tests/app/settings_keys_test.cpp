@@ -13,7 +13,7 @@ namespace {
 TEST(SettingsKeys, SuffixKeysFollowTheGeneralKeysInRegistrationOrder)
 {
     const auto& all = settingDefinitions();
-    ASSERT_EQ(all.size(), 10u + 54u + 15u + 14u + 8u + 6u);
+    ASSERT_EQ(all.size(), 10u + 54u + 16u + 15u + 8u + 6u);
     EXPECT_EQ(all[9].key, "ShowFullPath");
     EXPECT_EQ(all[10].key, "FileSuffixNO");
     EXPECT_EQ(all[10 + 53].key, "FileSuffixUNL");

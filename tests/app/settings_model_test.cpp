@@ -41,6 +41,11 @@ TEST_F(SettingsModelTest, FreshStoreAnswersTheRegisteredForms)
     EXPECT_TRUE(store.storedKeys().empty());
 
     EXPECT_EQ(model.realValue("ClipThreshold"), 2.0);
+    // A 12-inch record's groove diameters and a 1 mm sway: about 0.3 % to
+    // 0.8 % speed correction at the control's peak.
+    EXPECT_EQ(model.realValue("TonearmSwayWow"), 1.0);
+    EXPECT_EQ(model.realValue("StartDiameterWow"), 300.0);
+    EXPECT_EQ(model.realValue("StopDiameterWow"), 120.0);
     EXPECT_EQ(model.mode(), 64u);   // the registered "1" has no mode bit
     EXPECT_EQ(model.filterDefaults1(), std::vector<std::string>(22, "1"));
     EXPECT_TRUE(log.lines().empty());
@@ -75,6 +80,10 @@ TEST_F(SettingsModelTest, CorruptedValuesFallBackWithOneWarning)
         {"OutputFormatType", std::string("16384"), [&] { EXPECT_EQ(model.outputFormatType(), 1u); }},
         {"HiResType", std::string("4294967296"), [&] { EXPECT_EQ(model.tagValue("HiResType"), 1u); }},
         {"CaptureSpeed", std::string("-2"), [&] { EXPECT_EQ(model.tagValue("CaptureSpeed"), 1u); }},
+        {"StartDiameterWow", std::string("0"), [&] { EXPECT_EQ(model.realValue("StartDiameterWow"), 300.0); }},
+        {"StopDiameterWow", std::string("-120"), [&] { EXPECT_EQ(model.realValue("StopDiameterWow"), 120.0); }},
+        {"TonearmSwayWow", std::string("0"), [&] { EXPECT_EQ(model.realValue("TonearmSwayWow"), 1.0); }},
+        {"TonearmSwayWow", std::string("nan"), [&] { EXPECT_EQ(model.realValue("TonearmSwayWow"), 1.0); }},
         {"FileSuffixKE", std::string("/../../etc"), [&] { EXPECT_EQ(model.fileSuffix(2), "-ke"); }},
         {"DestinationFolder", std::string("relative/out"), [&] { EXPECT_EQ(model.destinationFolder(), kMusic); }},
         {"ShowFullPath", std::vector<std::string>{"YES"}, [&] { EXPECT_FALSE(model.switchValue("ShowFullPath")); }},
@@ -125,7 +134,7 @@ TEST_F(SettingsModelTest, SnapshotCopiesEveryStoredSetting)
         {"FilterType_2", "2"}, {"OutputFormatType", "16"}, {"FileSuffixPA1", "-riaa"}, {"FileSuffixKE", "_k"},
         {"ClipThreshold", "0.5"}, {"GrooveDistortionTapOff", "YES"}, {"GrooveDistortion", "4.000000"},
         {"GrooveNoise", "-70"}, {"DolbyTone", "-14"}, {"AmbisonicUhjRegime", "3"}, {"HiResType", "2"},
-        {"DitherType", "2"}, {"PhonographRegime", "4"}, {"CaptureSpeed", "3"}, {"UseGainRanging", "NO"},
+        {"HiResFilter", "2"}, {"PopClickSensitivity", "1"}, {"DitherType", "2"}, {"PhonographRegime", "4"}, {"CaptureSpeed", "3"}, {"UseGainRanging", "NO"},
         {"UseCartridgeBalance", "NO"}, {"UseDiscEchoRemoval", "NO"}, {"UseDeroz2ResponseCorrection", "YES"},
         {"PhonographPopClick", "3"}, {"UseLpDistortionCancel", "NO"}, {"LpDistortionStylusRadius", "7.5"},
         {"PhonographScratch", "2"}, {"UseZephra", "NO"}, {"UseRumbleFilter", "NO"}, {"UseHumRemoval", "YES"},
@@ -146,6 +155,7 @@ TEST_F(SettingsModelTest, SnapshotCopiesEveryStoredSetting)
     expected.filterType_2 = 2; expected.outputFormatType = 16; expected.clipThreshold = 0.5;
     expected.grooveDistortionTapOff = true; expected.grooveDistortion = 4.0; expected.grooveNoise = -70.0;
     expected.dolbyTone = -14.0; expected.ambisonicUhjRegime = 3; expected.hiResType = 2; expected.ditherType = 2;
+    expected.hiResFilter = 2; expected.popClickSensitivity = 1;
     expected.phonographRegime = 4; expected.captureSpeed = 3; expected.useGainRanging = false;
     expected.useCartridgeBalance = false; expected.useDiscEchoRemoval = false;
     expected.useDeroz2ResponseCorrection = true; expected.phonographPopClick = 3;
@@ -192,14 +202,15 @@ TEST_F(SettingsModelTest, NotificationsAreStoredInStoredForm)
         {"useDeroz2ResponseCorrection", std::int64_t{1}}, {"phonographPopClick", std::uint64_t{3}},
         {"useLpDistortionCancel", true}, {"lpDistortionStylusRadius", 12.5}, {"phonographScratch", std::uint64_t{1}},
         {"useZephra", true}, {"useRumbleFilter", false}, {"useHumRemoval", true},
-        {"useHumRemovalBassCompensation", false},
+        {"useHumRemovalBassCompensation", false}, {"popClickSensitivity", std::uint64_t{3}},
     };
     ASSERT_TRUE(storeSettingsNotification({"SettingsUpdatePhonographTab", nullptr, phono}, store, log));
     EXPECT_EQ(store.stored("PhonographRegime"), StoredValue("2"));
     EXPECT_EQ(store.stored("UseGainRanging"), StoredValue("NO"));
     EXPECT_EQ(store.stored("UseDeroz2ResponseCorrection"), StoredValue("YES"));
     EXPECT_EQ(store.stored("LpDistortionStylusRadius"), StoredValue("12.500000"));
-    EXPECT_EQ(store.storedKeys().size(), 14u);
+    EXPECT_EQ(store.stored("PopClickSensitivity"), StoredValue("3"));
+    EXPECT_EQ(store.storedKeys().size(), 15u);
 
     // The clip method arrives as "%lu" text, the display options as integers.
     ASSERT_TRUE(storeSettingsNotification({"SettingsUpdateClipManagement", nullptr, {{"clipManagement", std::string("4")}}}, store, log));

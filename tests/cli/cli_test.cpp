@@ -1,4 +1,7 @@
 #include "cli/cli.h"
+#include "engine/catalogue.h"
+#include "engine/text_format.h"
+#include "enhance/availability.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +76,7 @@ TEST_F(CliTest, CatalogueListsEveryChoice)
     const std::string text = out.str();
     EXPECT_EQ(run({"list"}), kExitSuccess);
     EXPECT_EQ(out.str(), text);
-    EXPECT_NE(text.find("  0x2                1     6     16  FileSuffixKE     -ke      KESTRALIN\n"), std::string::npos);
+    EXPECT_NE(text.find(" 0x2                1     6     16  FileSuffixKE     -ke      KESTRALIN\n"), std::string::npos);
     EXPECT_NE(text.find("   2048  Digital Recovery\n"), std::string::npos);
     EXPECT_NE(text.find("     32  WAV L+R (six-channel results only)\n"), std::string::npos);
     std::size_t suffixKeys = 0;
@@ -213,6 +216,73 @@ TEST_F(CliProcessTest, BadValueAndLogOnStandardError)
     EXPECT_NE(err.find("<WARNING> Setting \"ClipManagement\" has the unusable stored value \"9\""), std::string::npos);
     EXPECT_EQ(run("settings get ClipManagement"), kExitSuccess);
     EXPECT_EQ(err, "");
+}
+
+TEST_F(CliProcessTest, UnwritableSettingsFileIsReportedAndNothingIsStored)
+{
+    // A settings file inside a regular file cannot be written, even by root.
+    std::ofstream(dir / "plain") << "x";
+    const std::string config = (dir / "plain" / "settings.ini").string();
+    const std::string command = "AURALUNE_CONFIG_FILE='" + config + "' XDG_STATE_HOME='" + (dir / "state").string() +
+                                "' '" + AURALUNE_CLI_PATH + "' settings set ClipThreshold 3 2>'" + (dir / "err").string() +
+                                "'";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kExitFailure);
+    EXPECT_NE(slurp(dir / "err").find("auralune-cli: cannot write the settings file " + config +
+                                      "; nothing was stored"),
+              std::string::npos)
+        << slurp(dir / "err");
+}
+
+TEST_F(CliProcessTest, ProgramOptionsGoBeforeOrAfterTheSubcommand)
+{
+    for (const char* args : {"-v settings get ClipManagement", "settings get ClipManagement --log",
+                             "settings get -v ClipManagement"}) {
+        SCOPED_TRACE(args);
+        std::ofstream(dir / "settings.ini") << "[General]\nClipManagement=9\n";
+        EXPECT_EQ(run(args), kExitSuccess) << err;
+        EXPECT_EQ(out, "1\n");
+        EXPECT_NE(err.find("<WARNING> Setting \"ClipManagement\" has the unusable stored value"), std::string::npos);
+    }
+}
+
+TEST_F(CliTest, MistypedCommandsAndOptionsGetASuggestion)
+{
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"conver", "a.wav"}, "did you mean 'convert'?"},
+        {{"analyze2", "a.wav"}, "did you mean 'analyze'?"},
+        {{"setings", "list"}, "did you mean 'settings'?"},
+        {{"convert", "--formt", "wav", "a.wav"}, "did you mean '--format'?"},
+        {{"convert", "--repeatabel", "a.wav"}, "did you mean '--repeatable'?"},
+        {{"analyse", "--jsn", "a.wav"}, "did you mean '--json'?"},
+        {{"--quite", "catalogue"}, "did you mean '--quiet'?"},
+    };
+    for (const auto& [args, hint] : cases) {
+        SCOPED_TRACE(hint);
+        EXPECT_EQ(run(args), kExitUsage);
+        EXPECT_NE(err.str().find("auralune-cli: " + hint + "\n"), std::string::npos) << err.str();
+    }
+    EXPECT_EQ(run({"zzzzzzzz"}), kExitUsage);
+    EXPECT_EQ(err.str().find("did you mean"), std::string::npos) << err.str();
+    EXPECT_EQ(nearestName("convret", {"convert", "catalogue"}), "convert");
+    EXPECT_EQ(nearestName("x", {"convert"}), std::nullopt);
+}
+
+TEST_F(CliTest, CatalogueMarksWhatThisBuildLacks)
+{
+    ASSERT_EQ(run({"catalogue"}), kExitSuccess);
+    const std::string text = out.str();
+    for (const OutputFormat& format : kOutputFormats) {
+        const std::string line = formatText("  %c %5u  %s", outputFormatAvailable(format.tag) ? ' ' : '-', format.tag,
+                                            std::string(format.label).c_str());
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    }
+    for (const EnhancementType& type : kEnhancementTypes) {
+        const std::string line = formatText("  %c 0x%-14llx", enhancementAvailable(type.code()) ? ' ' : '-',
+                                            static_cast<unsigned long long>(type.code()));
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    }
 }
 
 }  // namespace

@@ -2,12 +2,17 @@
 #include "cli/console_services.h"
 #include "engine/catalogue.h"
 #include "enhance/availability.h"
+#include "formats/processing_mark.h"
 
 #include "support/wav_fixtures.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <csignal>
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -108,14 +113,12 @@ TEST_F(ConvertCommand, BadUsageExitsWithTwoAndSaysWhy)
         {{"-1", "Nonesuch", source}, "unknown enhancement 'Nonesuch'"},
         {{"-1", "Hi-Res", "-2", "Hi-Res", source}, "Hi-Res is not supported downstream of Hi-Res"},
         {{"--format", "mp3", source}, "unknown output format 'mp3'"},
-        {{"--format", "flac", source}, "the output format FLAC is not available yet"},
         {{"--format", "wav-lr", source}, "WAV L+R is not supported with this enhancement"},
         {{"--output-dir", (dir.path() / "missing").string(), source}, "does not exist"},
         {{"--output-dir", dir.path().string(), "--next-to-source", source}, "excludes"},
         {{"--set", "NoSuchKey=1", source}, "unknown setting 'NoSuchKey'"},
         {{"--set", "ClipThreshold", source}, "--set takes KEY=VALUE"},
         {{"--set", "FileSuffixNO=a/b", source}, "invalid value 'a/b' for FileSuffixNO"},
-        {{"--set", "UseWowCorrection=YES", "-1", "pa1", source}, "wow correction is not available yet"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(run(c.args), kExitUsage) << c.message;
@@ -132,12 +135,6 @@ TEST_F(ConvertCommand, BadUsageExitsWithTwoAndSaysWhy)
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     EXPECT_TRUE(store.storedKeys().empty());
-
-    // Wow correction is refused when stored too, by hand or by an older version.
-    EXPECT_EQ(runCli({"settings", "set", "UseWowCorrection", "yes"}, services, out, err), kExitUsage);
-    store.setString("UseWowCorrection", "YES");
-    EXPECT_EQ(run({"-1", "pa1", source}), kExitUsage);
-    EXPECT_NE(err.str().find("wow correction is not available yet"), std::string::npos) << err.str();
 }
 
 TEST_F(ConvertCommand, ConvertsNextToTheSourceAndReports)
@@ -155,6 +152,31 @@ TEST_F(ConvertCommand, ConvertsNextToTheSourceAndReports)
     EXPECT_EQ(run({source}), kExitSuccess) << err.str();
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
     EXPECT_TRUE(store.storedKeys().empty());
+}
+
+TEST_F(ConvertCommand, EveryFormatWordWritesItsTypeAndUnchangedKeepsTheSources)
+{
+    const std::string source = make("song.wav");
+    struct Case {
+        std::vector<std::string> args;
+        std::string written;   // in the folder
+        std::string_view magic;
+    };
+    const Case cases[] = {
+        {{"--format", "flac", source}, "song-no.flac", "fLaC"},
+        {{"--format", "AIFF", source}, "song-no.aif", "FORM"},
+        {{"--format", "aifc", source}, "song-no.aiff", "FORM"},
+        {{(dir.path() / "song-no.flac").string()}, "song-no-no.flac", "fLaC"},
+        {{"--format", "wav", (dir.path() / "song-no.aif").string()}, "song-no-no.wav", "RIFF"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(run(c.args), kExitSuccess) << c.written << "\n" << err.str() << out.str();
+        const auto image = test::readFile(dir.path() / c.written);
+        EXPECT_TRUE(bytes::hasFourCC(image, 0, c.magic)) << c.written;
+    }
+    EXPECT_EQ(cli({"analyse", (dir.path() / "song-no.flac").string()}), kExitSuccess);
+    EXPECT_NE(out.str().find("  Type:      FLAC audio\n  State:     Ready to convert.\n"), std::string::npos)
+        << out.str();
 }
 
 TEST_F(ConvertCommand, RunSettingsAndFolderStayOutOfTheUsersStore)
@@ -180,17 +202,116 @@ TEST_F(ConvertCommand, FailedFilesGiveExitOneAndTheOthersStillConvert)
     EXPECT_NE(err.str().find("cannot convert '" + (dir.path() / "notes.txt").string() + "'"), std::string::npos);
 }
 
+// The mark's date text in a written file.
+std::string markDate(const std::vector<std::uint8_t>& file)
+{
+    const std::string text(file.begin(), file.end());
+    const auto at = text.find("KEST");
+    return at == std::string::npos ? std::string() : text.substr(at + 8 + 16 + 16, 25);
+}
+
 TEST_F(ConvertCommand, RepeatableRunsGiveIdenticalFiles)
 {
-    // 24 to 16 bits dithers, so the noise source decides the samples.
+    // 24 to 16 bits dithers, so the noise source decides the samples; the
+    // mark's date comes from the source's modification time, or from
+    // SOURCE_DATE_EPOCH when set, never from the clock.
     const std::string source = make("hot.wav", "-r 44100 -b 24 -c 2");
+    const std::time_t modified = 1262304000;   // 2010-01-01 00:00:00 UTC
+    std::filesystem::last_write_time(source, std::filesystem::file_time_type::clock::from_sys(
+                                                 std::chrono::system_clock::from_time_t(modified)));
+    ASSERT_EQ(::unsetenv("SOURCE_DATE_EPOCH"), 0);
     ASSERT_EQ(run({"--repeatable", "--format", "wav", source}), kExitSuccess) << err.str();
     ASSERT_EQ(run({"--repeatable", "--format", "wav", source}), kExitSuccess) << err.str();
-    // The samples: the processing mark holds the time of each conversion.
-    const auto first = sampleData(dir.path() / "hot-no.wav");
-    const auto second = sampleData(dir.path() / "hot-no-1.wav");
+    ASSERT_EQ(::setenv("SOURCE_DATE_EPOCH", "1000000000", 1), 0);
+    ASSERT_EQ(run({"--repeatable", "--format", "wav", source}), kExitSuccess) << err.str();
+    ::unsetenv("SOURCE_DATE_EPOCH");
+    const auto first = test::readFile(dir.path() / "hot-no.wav");
+    const auto second = test::readFile(dir.path() / "hot-no-1.wav");
     ASSERT_FALSE(first.empty());
     EXPECT_EQ(first, second);
+    EXPECT_EQ(markDate(first), markDateText(modified));
+    EXPECT_EQ(markDate(test::readFile(dir.path() / "hot-no-2.wav")), markDateText(1000000000));
+}
+
+TEST_F(ConvertCommand, FailureLinesNameTheCauseAndThePath)
+{
+    const std::string source = make("take1.wav");
+    const std::string missing = (dir.path() / "gone" / "out").string();
+    EXPECT_EQ(run({"--set", "DestinationFolderOption=2", "--set", "DestinationFolder=" + missing, source}),
+              kExitFailure);
+    EXPECT_NE(out.str().find("take1: Cannot save file. (No such file or directory: " + missing + ")\n"),
+              std::string::npos)
+        << out.str();
+    // No sample was read: the folder is checked first.
+    EXPECT_FALSE(log.contains("<Info>  Reading audio data"));
+
+    const std::string fifo = (dir.path() / "pipe.wav").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(run({"--quiet", fifo, source, "--next-to-source"}), kExitFailure);
+    EXPECT_EQ(out.str(), "pipe: Cannot open file. (Not a regular file: " + fifo + ")\n");
+}
+
+TEST_F(ConvertCommand, EnhancementsByNameCodeOrUniquePrefix)
+{
+    const std::string source = make("e.wav");
+    for (const char* name : {"hi-res", "HR", "137438953472", "hi-r"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(run({"-1", name, "--next-to-source", source}), kExitSuccess) << err.str();
+        EXPECT_NE(out.str().find("-> " + (dir.path() / "e-hr").string()), std::string::npos) << out.str();
+    }
+    EXPECT_EQ(run({"-1", "phonograph eq a", source}), kExitUsage);
+    EXPECT_NE(err.str().find("enhancement 'phonograph eq a' is ambiguous: Phonograph EQ A1 (RIAA), Phonograph EQ A2 "
+                             "(Decca LP), Phonograph EQ A3 (TELDEC/AES)\n"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(run({"-1", "hi-rse", source}), kExitUsage);
+    EXPECT_NE(err.str().find("did you mean 'hi-res'?"), std::string::npos) << err.str();
+}
+
+// One JSON object per file on standard output, checked by Python's parser
+// where it is installed.
+TEST_F(ConvertCommand, JsonObjectsForScripts)
+{
+    const std::string good = make("good.wav");
+    const std::string mono = make("mono.wav", "-r 44100 -b 16 -c 1");
+    const std::string notes = (dir.path() / "notes.txt").string();
+    EXPECT_EQ(run({"--json", "--next-to-source", good, mono, notes}), kExitFailure);
+    std::istringstream lines(out.str());
+    std::vector<std::string> objects;
+    for (std::string line; std::getline(lines, line);)
+        objects.push_back(line);
+    ASSERT_EQ(objects.size(), 3u) << out.str();
+    // Refused by its extension before any pass: reported first.
+    EXPECT_EQ(objects[0], R"({"path":")" + notes + R"(","state":"refused","ok":false,"errors":[{"code":16,"text":)"
+                              R"("Invalid file type.","cause":"not a WAV, AIFF, AIFF-C or FLAC file"}],"destination":null})");
+    objects.erase(objects.begin());
+    const std::string destination = (dir.path() / "good-no.wav").string();
+    EXPECT_NE(objects[0].find(R"("state":"converted","ok":true,"stateText":"Complete.")"), std::string::npos);
+    EXPECT_NE(objects[0].find(R"("frameRate":44100,"channels":2,"bits":16,"frames":22050,"seconds":0.5)"),
+              std::string::npos)
+        << objects[0];
+    EXPECT_NE(objects[0].find("\"destination\":\"" + destination + "\""), std::string::npos) << objects[0];
+    EXPECT_NE(objects[0].find(R"("metrics":{"clipPercent":0,)"), std::string::npos) << objects[0];
+    EXPECT_NE(objects[1].find(R"("ok":false)"), std::string::npos) << objects[1];
+    EXPECT_NE(objects[1].find(R"("errors":[{"code":128,"text":"Unsupported number of channels."}])"),
+              std::string::npos)
+        << objects[1];
+    EXPECT_NE(objects[1].find(R"("destination":null)"), std::string::npos) << objects[1];
+    // Progress and the summary stay on standard error.
+    EXPECT_NE(err.str().find("1 converted, 2 failed"), std::string::npos) << err.str();
+
+    EXPECT_EQ(cli({"analyse", "--json", good}), kExitSuccess);
+    EXPECT_EQ(out.str().find(R"({"path":")" + good + R"(","state":"analysed","ok":true,"stateText":"Ready to convert.")"),
+              0u)
+        << out.str();
+
+    if (std::system("command -v python3 >/dev/null 2>&1") != 0)
+        return;
+    const auto file = dir.path() / "out.json";
+    std::ofstream(file) << objects[0] << '\n' << objects[1] << '\n';
+    const std::string check = "python3 -c 'import json,sys\nfor l in open(sys.argv[1]): json.loads(l)' '" +
+                              file.string() + "'";
+    EXPECT_EQ(std::system(check.c_str()), 0) << out.str();
 }
 
 TEST_F(ConvertCommand, RepeatableRunsGiveTheSameGrooveSurfaceNoise)
@@ -318,6 +439,20 @@ TEST_F(ConvertCommand, ClippingQuestionOnTheTerminalCanBeAnsweredForGood)
     EXPECT_NE(err.str().find("  1) Attenuate (default)\n  2) Clamp\n"), std::string::npos) << err.str();
     EXPECT_EQ(store.string("ClipManagement"), "2");
     EXPECT_NE(out.str().find("1 converted, 0 failed, 1 with warnings"), std::string::npos) << out.str();
+}
+
+TEST_F(ConvertCommand, WowCorrectionRunsAndReportsARecordWithoutWow)
+{
+    // A steady tone alike in both channels has no left/right swing to lock
+    // onto: the file converts unchanged in speed, with the warning.
+    const std::string source = make("steady.wav", "-r 44100 -b 16 -c 2", "synth 3 sine 3150 gain -6");
+    EXPECT_EQ(run({"--set", "UseWowCorrection=YES", "-1", "pa1", "--next-to-source", source}), kExitSuccess)
+        << err.str();
+    EXPECT_NE(out.str().find("Failed to detect Wow!"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("1 converted, 0 failed, 1 with warnings"), std::string::npos) << out.str();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+    EXPECT_EQ(cli({"settings", "set", "UseWowCorrection", "yes"}), kExitSuccess) << err.str();
+    EXPECT_EQ(store.string("UseWowCorrection"), "YES");
 }
 
 TEST(ConsoleAlerts, TheUserAnswersOnATerminalAndTheDefaultButtonWithoutOne)

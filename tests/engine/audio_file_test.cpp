@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(NameCase{"/a/b/Take 1.Wav", false, false, "Take 1", kFileWav, "WAV audio"},
                       NameCase{"/a/b/Take 1.Wav", true, true, "/a/b/Take 1.Wav", kFileWav, "WAV audio"},
                       NameCase{"/a/b.c/side A.aifc", false, false, "side A", kFileAifc, ""},
-                      NameCase{"/x/y.AIF", false, false, "y", kFileAifc, ""},
+                      NameCase{"/x/y.AIF", false, false, "y", kFileAiff, ""},
                       NameCase{"/x/y.FLAC", false, false, "y", kFileFlac, "FLAC audio"},
                       NameCase{"/x/song.mp3", false, false, "song", kFileUnsupported, "Unsupported"},
                       NameCase{"/x/noextension", true, false, "noextension", kFileUnsupported, "Unsupported"},

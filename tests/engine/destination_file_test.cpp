@@ -38,9 +38,9 @@ TEST(DestinationType, MapsEveryOutputFormat)
     for (int tag : {0, 3, 64 + 32, 16384})
         EXPECT_FALSE(destinationType(tag, kFileWav, "wav", 2, 2)) << tag;
 
-    for (int type : {2, 32, 8192})
+    for (int type : {2, 4, 8, 16, 32, 8192})
         EXPECT_TRUE(canWriteFileType(type)) << type;
-    for (int type : {0, 4, 8, 16})
+    for (int type : {0, 1, 3})
         EXPECT_FALSE(canWriteFileType(type)) << type;
 }
 
@@ -75,19 +75,73 @@ TEST(DestinationName, NumbersAfterTheSuffix)
     EXPECT_EQ(firstFreeName(name, exists).number, 0u);
 }
 
-// Both ways of writing: an unnamed file linked into place, and the hidden
-// temporary file renamed without replacing, for file systems without
-// unnamed files.
-class WriteNewFile : public ::testing::TestWithParam<bool> {
-protected:
-    NewFileOptions options(NewFileOptions o = {}) const
+// File systems that refuse one way of writing or another, acted out over
+// the real calls.
+struct Refusals {
+    const char* name;
+    bool unnamedFile = true;   // the option
+    bool noTmpFile = false;    // O_TMPFILE: EOPNOTSUPP
+    bool noProc = false;       // naming through /proc/self/fd: ENOENT
+    bool fuse = false;         // no-replace rename: EINVAL, hard links: EPERM
+    const char* way;           // the way that must end up writing
+};
+
+class RefusingFileSystem final : public NewFileSystem {
+public:
+    explicit RefusingFileSystem(const Refusals& refusals) : r_(refusals) {}
+    int openUnnamed(const std::string& folder) override
     {
-        o.unnamedFile = GetParam();
+        return r_.noTmpFile || r_.fuse ? -EOPNOTSUPP : NewFileSystem::openUnnamed(folder);
+    }
+    int linkUnnamed(int fd, const std::string& path) override
+    {
+        if (r_.noProc)
+            return -ENOENT;
+        used = "unnamed";
+        return NewFileSystem::linkUnnamed(fd, path);
+    }
+    int renameNoReplace(const std::string& from, const std::string& to) override
+    {
+        if (r_.fuse)
+            return -EINVAL;
+        used = "temporary";
+        return NewFileSystem::renameNoReplace(from, to);
+    }
+    int link(const std::string& from, const std::string& to) override
+    {
+        if (r_.fuse)
+            return -EPERM;
+        return NewFileSystem::link(from, to);
+    }
+    int createExclusive(const std::string& path) override
+    {
+        if (path.find("/.auralune-") == std::string::npos)
+            used = "in place";
+        return NewFileSystem::createExclusive(path);
+    }
+    int writeAll(int fd, std::span<const std::uint8_t> bytes) override
+    {
+        return failWrites ? -ENOSPC : NewFileSystem::writeAll(fd, bytes);
+    }
+    std::string used;
+    bool failWrites = false;
+
+private:
+    Refusals r_;
+};
+
+class WriteNewFile : public ::testing::TestWithParam<Refusals> {
+protected:
+    NewFileOptions options(NewFileOptions o = {})
+    {
+        o.unnamedFile = GetParam().unnamedFile;
+        o.fileSystem = &system;
         return o;
     }
     void SetUp() override { savedMask_ = ::umask(022); }
     void TearDown() override { ::umask(savedMask_); }
     TempDir dir;
+    RefusingFileSystem system{GetParam()};
 
 private:
     mode_t savedMask_ = 0;
@@ -101,6 +155,7 @@ TEST_P(WriteNewFile, NeverReplacesAFileThatAppearsBeforeNaming)
 
     NewFileResult first = writeNewFile(name, 0, image, options());
     ASSERT_TRUE(first.written) << first.errorText;
+    EXPECT_EQ(system.used, GetParam().way);
     EXPECT_EQ(first.name.path, name.candidate(0));
     EXPECT_EQ(test::readFile(first.name.path), image);
     // A new file's mode follows the creation mask (022 here).
@@ -116,7 +171,9 @@ TEST_P(WriteNewFile, NeverReplacesAFileThatAppearsBeforeNaming)
     };
     const NewFileResult second = writeNewFile(name, 1, image, options(racing));
     ASSERT_TRUE(second.written) << second.errorText;
-    EXPECT_EQ(tried, (std::vector<std::string>{name.candidate(1), name.candidate(2)}));
+    // (A way refused after trying a name tries it again with the next way.)
+    EXPECT_EQ(std::set<std::string>(tried.begin(), tried.end()),
+              (std::set<std::string>{name.candidate(1), name.candidate(2)}));
     EXPECT_EQ(second.name.number, 2u);
     EXPECT_EQ(test::readFile(name.candidate(1)), intruder);
     EXPECT_EQ(test::readFile(name.candidate(2)), image);
@@ -140,6 +197,7 @@ TEST_P(WriteNewFile, FailuresLeaveNothingBehind)
         writeNewFile({(dir.path() / "absent").string(), "a", "", "wav"}, 0, image, options());
     EXPECT_FALSE(missing.written);
     EXPECT_EQ(missing.errorText, "No such file or directory");
+    EXPECT_EQ(missing.errorPath, (dir.path() / "absent").string());
 
     // The data is written before the name is refused.
     const NewFileResult tooLong =
@@ -147,9 +205,44 @@ TEST_P(WriteNewFile, FailuresLeaveNothingBehind)
     EXPECT_FALSE(tooLong.written);
     EXPECT_EQ(tooLong.errorText, "File name too long");
     EXPECT_TRUE(entries(dir.path()).empty());
+
+    // A full disk: whatever way was taken, no partial file stays.
+    system.failWrites = true;
+    const NewFileResult full = writeNewFile({dir.path().string(), "full", "", "wav"}, 0, image, options());
+    EXPECT_FALSE(full.written);
+    EXPECT_EQ(full.errorText, "No space left on device");
+    EXPECT_TRUE(entries(dir.path()).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(UnnamedOrHidden, WriteNewFile, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(
+    FileSystems, WriteNewFile,
+    ::testing::Values(Refusals{"unnamed", true, false, false, false, "unnamed"},
+                      Refusals{"hidden", false, false, false, false, "temporary"},
+                      Refusals{"noTmpFile", true, true, false, false, "temporary"},
+                      Refusals{"noProc", true, false, true, false, "temporary"},
+                      Refusals{"fuse", true, false, false, true, "in place"}),
+    [](const ::testing::TestParamInfo<Refusals>& param) { return std::string(param.param.name); });
+
+// A killed run leaves its hidden temporary file; a later run recognises the
+// files of processes that have ended on this host and removes them.
+TEST(TemporaryFiles, StaleOnesOfEndedProcessesAreRemoved)
+{
+    TempDir dir;
+    const std::string prefix = temporaryFilePrefix();
+    const std::string host = prefix.substr(0, prefix.rfind('-', prefix.size() - 2) + 1);
+    // No process has a number this high (Linux allows at most 2^22).
+    const std::string ended = host + "2147483000-a1B2c3";
+    const std::string running = prefix + "x9Y8z7";
+    const std::string otherHost = ".auralune-elsewhere-2147483000-a1B2c3";
+    const std::string older = ".auralune-a1B2c3";
+    for (const std::string& name : {ended, running, otherHost, older})
+        test::writeFile(dir.path() / name, {1, 2, 3});
+
+    EXPECT_TRUE(isStaleTemporaryFile(ended));
+    EXPECT_FALSE(isStaleTemporaryFile(running));
+    EXPECT_EQ(removeStaleTemporaryFiles(dir.path().string()), 1u);
+    EXPECT_EQ(entries(dir.path()), (std::set<std::string>{running, otherHost, older}));
+}
 
 }  // namespace
 }  // namespace auralune

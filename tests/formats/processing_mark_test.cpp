@@ -144,12 +144,20 @@ TEST(ProcessingMark, LayoutOneMarksAndPriorConversionFlags)
     EXPECT_TRUE(n.alerts.shown().empty());
     EXPECT_FALSE(n.log.contains("<WARNING> This file has already been processed with  + Rivelle"));
 
-    // Codes outside the catalogue refuse the file.
+    // Codes outside the catalogue (a newer version's) are shown as unknown;
+    // the file still converts.
     JobHarness bad;
-    bad.job.MetadataWarning(3, EnhancementCode{1} << 54, false, 2);
-    EXPECT_EQ(bad.job.error, kErrorHeader);
-    EXPECT_TRUE(bad.log.contains("<ERROR> Unexpected metadata filter index"));
-    EXPECT_TRUE(bad.log.contains("<ERROR> Unexpected metadata_2 filter index"));
+    bad.job.settings.warnPreprocess = true;
+    bad.job.MetadataWarning(3, EnhancementCode{1} << 54, true, 2);
+    EXPECT_EQ(bad.job.error, 0);
+    EXPECT_TRUE(bad.log.contains("<WARNING> Unexpected metadata filter index"));
+    EXPECT_TRUE(bad.log.contains("<WARNING> Unexpected metadata_2 filter index"));
+    EXPECT_TRUE(bad.log.contains("<WARNING> This file has already been processed with unknown enhancement (0x3) + "
+                                 "unknown enhancement (0x40000000000000)"));
+    EXPECT_EQ(bad.alerts.shown().size(), 1u);
+    EXPECT_EQ(bad.job.readyStateText(), "Ready to convert. Prior conversion: unknown enhancement (0x3) + unknown "
+                                        "enhancement (0x40000000000000)");
+    EXPECT_EQ(bad.job.completedStateText(), "Multiple converts. Complete.");
     EXPECT_TRUE(priorConversion(2, 16, 1).badEnhancement2);
     EXPECT_EQ(priorConversion(2, 1, 1).flags2, 1u);
 }

@@ -1,4 +1,5 @@
 #include "gui/desktop_services.h"
+#include "gui_fixture.h"
 
 #include <QClipboard>
 #include <QDBusConnection>
@@ -72,7 +73,7 @@ private slots:
         DesktopServices services(options("org.freedesktop.FileManager1"));
         QSignalSpy finished(&services, &DesktopServices::revealFinished);
         services.revealFiles(paths);
-        QTRY_COMPARE(finished.count(), 1);
+        AURALUNE_WAIT_FOR(finished.count() == 1);
         QCOMPARE(finished.at(0).at(0).toBool(), true);
         QCOMPARE(fileManager.shown, QList<QStringList>({DesktopServices::fileUris(paths)}));
         QVERIFY(opened.isEmpty());
@@ -86,7 +87,7 @@ private slots:
         DesktopServices missing(options("org.auralune.test.NoFileManager"));
         QSignalSpy missingFinished(&missing, &DesktopServices::revealFinished);
         missing.revealFiles(paths);
-        QTRY_COMPARE(missingFinished.count(), 1);
+        AURALUNE_WAIT_FOR(missingFinished.count() == 1);
         QCOMPARE(missingFinished.at(0).at(0).toBool(), false);
         QCOMPARE(opened, folders);
 
@@ -97,7 +98,7 @@ private slots:
         DesktopServices failing(wrongPath);
         QSignalSpy failingFinished(&failing, &DesktopServices::revealFinished);
         failing.revealFiles(paths);
-        QTRY_COMPARE(failingFinished.count(), 1);
+        AURALUNE_WAIT_FOR(failingFinished.count() == 1);
         QCOMPARE(opened, folders);
 
         // No bus at all: at once.

@@ -76,7 +76,7 @@ private slots:
         });
         auto window = p.window();
         window->queueFiles({p.wav("old.wav")});
-        QTRY_COMPARE(window->controller().job(0).state.load(), int{kStateAnalysed});
+        AURALUNE_WAIT_FOR(window->controller().job(0).state.load() == int{kStateAnalysed});
         QCOMPARE(p.defaults.string("WarnPreprocess").value_or(""), std::string("YES"));
 
         // As an analysis pass that found a processing mark does.
@@ -86,7 +86,7 @@ private slots:
             job.ShowFileAlreadyProcessedWarning("Quillmere");
             answered = true;
         });
-        QTRY_VERIFY(answered.load());
+        AURALUNE_WAIT_FOR(answered.load());
         pass.join();
 
         QCOMPARE(shown.size(), std::size_t{1});

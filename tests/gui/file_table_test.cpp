@@ -12,6 +12,8 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTest>
+
+#include <limits>
 #include <QUrl>
 
 #include <filesystem>
@@ -89,11 +91,22 @@ private slots:
         QCOMPARE(p.beeper.count(), 1);
         QCOMPARE(window->tableModel()->rowCount(), 3);
         QVERIFY(!window->tableView()->dropPrompt()->isVisibleTo(window.get()));
-        QTRY_VERIFY(allAnalysed(*window));
+        AURALUNE_WAIT_FOR(allAnalysed(*window));
         QCOMPARE(cell(*window, 0, QueueTableModel::column(TableText::SourceName)), QString("a"));
         QCOMPARE(cell(*window, 2, QueueTableModel::column(TableText::SourceName)), QString("a"));
         QCOMPARE(window->tableModel()->index(1, QueueTableModel::column(TableText::SourceName)).data(Qt::ToolTipRole).toString(),
                  QString::fromStdString(b));
+    }
+
+    void failedRowsShowTheCauseInTheStateTooltip()
+    {
+        GuiPlatform p;
+        auto window = p.window();
+        const std::string gone = (p.folder.path() / "gone.wav").string();
+        window->queueFiles({gone});
+        AURALUNE_WAIT_FOR(allAnalysed(*window));
+        QCOMPARE(window->tableModel()->index(0, QueueTableModel::column(TableText::State)).data(Qt::ToolTipRole).toString(),
+                 QString::fromStdString("Cannot open file. (No such file or directory: " + gone + ")"));
     }
 
     void dropOfAFolderQueuesItsSourceFilesByName()
@@ -111,7 +124,7 @@ private slots:
         QCOMPARE(cell(*window, 0, QueueTableModel::column(TableText::SourceName)), QString("01 one"));
         QCOMPARE(cell(*window, 1, QueueTableModel::column(TableText::SourceName)), QString("02 two"));
         QCOMPARE(p.beeper.count(), 0);
-        QTRY_VERIFY(allAnalysed(*window));   // no pass may outlive the window
+        AURALUNE_WAIT_FOR(allAnalysed(*window));   // no pass may outlive the window
     }
 
     void dragsWithoutFilesAreRefused()
@@ -135,7 +148,7 @@ private slots:
         QCOMPARE(p.beeper.count(), 1);
 
         window->queueFiles({p.wav("new.wav"), p.wav("ready.wav"), p.wav("done.wav"), p.wav("failed.wav")});
-        QTRY_VERIFY(allAnalysed(*window));
+        AURALUNE_WAIT_FOR(allAnalysed(*window));
         QueueController& queue = window->controller();
         queue.job(0).state = kStateNew;
         queue.job(2).state = kStateConverted;
@@ -143,7 +156,7 @@ private slots:
 
         window->convertButton()->trigger();
         QCOMPARE(p.beeper.count(), 1);   // one pass started: no beep
-        QTRY_COMPARE(queue.job(1).state.load(), int{kStateConverted});
+        AURALUNE_WAIT_FOR(queue.job(1).state.load() == int{kStateConverted});
         QCOMPARE(queue.job(0).state.load(), int{kStateNew});
         QCOMPARE(queue.job(2).state.load(), int{kStateConverted});
         QCOMPARE(queue.job(3).state.load(), int{kStateAnalysed});
@@ -162,7 +175,7 @@ private slots:
         GuiPlatform p;
         auto window = p.window();
         window->queueFiles({p.wav("one.wav"), p.wav("two.wav"), p.wav("three.wav")});
-        QTRY_VERIFY(allAnalysed(*window));
+        AURALUNE_WAIT_FOR(allAnalysed(*window));
         QueueController& queue = window->controller();
         queue.job(1).state = kStateConverting;
 
@@ -183,7 +196,7 @@ private slots:
         GuiPlatform p;
         auto window = p.window();
         window->queueFiles({p.wav("x.wav")});
-        QTRY_VERIFY(allAnalysed(*window));
+        AURALUNE_WAIT_FOR(allAnalysed(*window));
         AudioFile& job = window->controller().job(0);
         QueueTableModel* model = window->tableModel();
         const QModelIndex name = model->index(0, QueueTableModel::column(TableText::SourceName));
@@ -216,9 +229,9 @@ private slots:
         p.defaults.setString("DestinationFolderOption", "1");
         auto window = p.window();
         window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(window.get(), std::numeric_limits<int>::max()));
         window->queueFiles({p.wav("c0.wav"), p.wav("c1.wav"), p.wav("c2.wav")});
-        QTRY_VERIFY(allAnalysed(*window));
+        AURALUNE_WAIT_FOR(allAnalysed(*window));
         selectRows(*window, {0, 1});
         const auto at = [&](int row) {
             return window->tableView()->visualRect(window->tableModel()->index(row, 0)).center();
@@ -243,7 +256,7 @@ private slots:
 
         menu->actions().first()->trigger();
         QueueController& queue = window->controller();
-        QTRY_VERIFY(queue.job(0).state.load() == kStateConverted && queue.job(1).state.load() == kStateConverted);
+        AURALUNE_WAIT_FOR(queue.job(0).state.load() == kStateConverted && queue.job(1).state.load() == kStateConverted);
         QCOMPARE(queue.job(2).state.load(), int{kStateAnalysed});
         QCOMPARE(p.beeper.count(), 0);
     }
@@ -255,7 +268,7 @@ private slots:
         window->copyMetricsAction()->trigger();
         QCOMPARE(p.beeper.count(), 1);
         window->queueFiles({p.wav("m.wav")});
-        QTRY_VERIFY(allAnalysed(*window));
+        AURALUNE_WAIT_FOR(allAnalysed(*window));
         selectRows(*window, {0});
         window->copyMetricsAction()->trigger();
         QCOMPARE(p.beeper.count(), 1);

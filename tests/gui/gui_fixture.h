@@ -15,10 +15,20 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QTest>
 
 #include <filesystem>
 #include <memory>
 #include <string>
+
+// Waits, serving the event loop, until `condition` holds. No deadline:
+// passes on a loaded machine take what they take, and a condition that never
+// holds is caught by the test runner's time limit.
+#define AURALUNE_WAIT_FOR(condition)                \
+    do {                                            \
+        while (!(condition))                        \
+            QTest::qWait(5);                        \
+    } while (false)
 
 namespace auralune::test {
 

@@ -81,7 +81,7 @@ private slots:
         QCOMPARE(shownMarks(window->filterTypePopup1()), std::vector<int>{35});
         QCOMPARE(shownTags(window->filterTypePopup2()), std::vector<quint64>{kNone});
         QVERIFY(shownMarks(window->filterTypePopup2()).empty());
-        QCOMPARE(shownTags(window->outputFormatTypePopup()), (std::vector<quint64>{1, 2}));   // no AIFF/FLAC writers yet
+        QCOMPARE(shownTags(window->outputFormatTypePopup()), (std::vector<quint64>{1, 2, 4, 8, 16}));
         QCOMPARE(shownMarks(window->outputFormatTypePopup()), std::vector<int>{1});
 
         // A hidden entry is out of reach of the keyboard as well.
@@ -125,7 +125,7 @@ private slots:
         QVERIFY(choose(window->filterTypePopup1(), kA1));
         QVERIFY(!choose(window->outputFormatTypePopup(), 32));
         QVERIFY(choose(window->filterTypePopup2(), kLumora51));
-        QCOMPARE(shownTags(window->outputFormatTypePopup()).size(), std::size_t{11});
+        QCOMPARE(shownTags(window->outputFormatTypePopup()).size(), std::size_t{14});
         QCOMPARE(shownMarks(window->outputFormatTypePopup()), (std::vector<int>{1, 6, 10}));
         QVERIFY(choose(window->outputFormatTypePopup(), 32));
         QCOMPARE(stored(p, "OutputFormatType"), std::string("32"));

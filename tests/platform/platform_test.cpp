@@ -98,11 +98,9 @@ TEST(PassLockTest, GrantsTheLockInTheOrderItWasAskedFor)
     std::vector<int> order;
     std::mutex orderMutex;
     std::vector<std::thread> waiters;
-    std::atomic<int> started{0};
     for (int i = 0; i < 5; ++i) {
         // Start one at a time so each has taken its ticket before the next.
         waiters.emplace_back([&, i] {
-            ++started;
             lock.lock();
             {
                 std::lock_guard g(orderMutex);
@@ -110,9 +108,9 @@ TEST(PassLockTest, GrantsTheLockInTheOrderItWasAskedFor)
             }
             lock.unlock();
         });
-        while (started.load() != i + 1)
+        // Taken: the holder and i + 1 waiters.
+        while (lock.holdersAndWaiters() != static_cast<std::uint64_t>(i) + 2)
             std::this_thread::yield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     lock.unlock();
     for (auto& w : waiters)

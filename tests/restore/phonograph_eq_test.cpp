@@ -241,7 +241,7 @@ TEST(PhonographEQ, ChainRunsItsStagesInOrder)
             phonograph::lpDistortionCancel(x, frames, factor, fullScale, progress);
         std::vector<double> y(2 * frames);
         const phonograph::Equaliser eq = phonograph::equaliserFor(kRiaaCode, phonograph::Rate::Hz44100);
-        phonograph::equalise(x, y, 2, frames, &eq, phonograph::Regime::Stereo, nullptr, progress);
+        phonograph::equalise(x, y, 2, frames, &eq, phonograph::Regime::Stereo, nullptr, {}, progress);
         if (lpAfterEq)
             phonograph::lpDistortionCancel(y, frames, factor, fullScale, progress);
         return y;

@@ -128,11 +128,14 @@ TEST(PhonographKernels, BalanceAndLpDistortion)
     lpDistortionCancel(w, 3, 0.0, 1000, progress);   // 2 µm stylus: factor 0
     EXPECT_EQ(w, (std::vector<double>{100, -100, 30, 10, 0, 0}));
     lpDistortionCancel(w, 3, 0.5, 1000, progress);
-    // (L + R)² · 0.5 / 1000 = 0.8 to the left, from the right.
-    EXPECT_DOUBLE_EQ(w[2], 30.8);
-    EXPECT_DOUBLE_EQ(w[3], 9.2);
-    EXPECT_EQ(w[0], 100);
-    EXPECT_EQ(w[5], 0);
+    // (L + R)² is 0, 1600, 0 with mean 1600/3: the correction is
+    // ((L + R)² − 1600/3) · 0.5 / 1000, to the left and from the right, and
+    // it adds up to nothing over the buffer (no DC).
+    EXPECT_DOUBLE_EQ(w[2], 30 + 3200.0 / 3 * 0.0005);
+    EXPECT_DOUBLE_EQ(w[3], 10 - 3200.0 / 3 * 0.0005);
+    EXPECT_DOUBLE_EQ(w[0], 100 - 1600.0 / 3 * 0.0005);
+    EXPECT_DOUBLE_EQ(w[5], 1600.0 / 3 * 0.0005);
+    EXPECT_NEAR(w[0] + w[2] + w[4], 130, 1e-12);
 }
 
 // A job at `rate` with `frames` frames of a stereo tone in audioBuf_0.

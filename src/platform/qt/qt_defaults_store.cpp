@@ -58,18 +58,34 @@ void QtDefaultsStore::store(const std::string& key, const StoredValue& value)
             list << q(item);
         settings_->setValue(q(key), list);
     }
-    settings_->sync();
+    syncAndCheck();
 }
 
 void QtDefaultsStore::erase(const std::string& key)
 {
     settings_->remove(q(key));
-    settings_->sync();
+    syncAndCheck();
 }
 
 void QtDefaultsStore::sync()
 {
+    syncAndCheck();
+}
+
+void QtDefaultsStore::syncAndCheck()
+{
     settings_->sync();
+    const std::string file = settings_->fileName().toStdString();
+    switch (settings_->status()) {
+    case QSettings::NoError: writeProblem_.reset(); break;
+    case QSettings::AccessError: writeProblem_ = "cannot write the settings file " + file; break;
+    case QSettings::FormatError: writeProblem_ = "the settings file " + file + " is damaged"; break;
+    }
+}
+
+std::optional<std::string> QtDefaultsStore::writeProblem() const
+{
+    return writeProblem_;
 }
 
 }  // namespace auralune

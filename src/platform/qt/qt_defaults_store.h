@@ -20,6 +20,7 @@ public:
 
     std::vector<std::string> storedKeys() const override;
     std::optional<StoredValue> stored(const std::string& key) const override;
+    std::optional<std::string> writeProblem() const override;
     void sync();
 
 protected:
@@ -27,7 +28,9 @@ protected:
     void erase(const std::string& key) override;
 
 private:
+    void syncAndCheck();
     std::unique_ptr<QSettings> settings_;
+    std::optional<std::string> writeProblem_;
 };
 
 }  // namespace auralune
