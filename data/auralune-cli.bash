@@ -67,7 +67,7 @@ _auralune_cli()
         if [[ $cur == -* ]]; then
             COMPREPLY=($(compgen -W "$global" -- "$cur"))
         else
-            COMPREPLY=($(compgen -W "catalogue list settings analyse analyze convert" -- "$cur"))
+            COMPREPLY=($(compgen -W "catalogue list settings analyse analyze loudness convert" -- "$cur"))
         fi
         ;;
     settings)
@@ -82,6 +82,13 @@ _auralune_cli()
     analyse | analyze)
         if [[ $cur == -* ]]; then
             COMPREPLY=($(compgen -W "--metrics --json $global" -- "$cur"))
+        else
+            _filedir '@(wav|WAV|aif|AIF|aiff|AIFF|aifc|AIFC|flac|FLAC)'
+        fi
+        ;;
+    loudness)
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W "--json $global" -- "$cur"))
         else
             _filedir '@(wav|WAV|aif|AIF|aiff|AIFF|aifc|AIFC|flac|FLAC)'
         fi

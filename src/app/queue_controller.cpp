@@ -29,6 +29,7 @@ QueueController::QueueController(const Platform& platform, Options options)
     : platform_(platform),
       options_(std::move(options)),
       model_(platform.defaults, platform.log, options_.musicFolder),
+      batchAlerts_(platform.alerts),
       pool_(options_.maxWorkers, options_.detachPasses ? WorkerPool::OnEnd::Detach : WorkerPool::OnEnd::Join,
             options_.threadStarter)
 {
@@ -80,7 +81,10 @@ std::shared_ptr<QueueController::QueuedJob> QueueController::makeJob(const std::
     std::unique_ptr<Clock> clock;
     if (options_.clockFor)
         clock = options_.clockFor(path);
-    auto entry = std::make_shared<QueuedJob>(platform_, std::move(random), std::move(clock));
+    // The job asks its questions through the batch's answers.
+    const Platform asking{platform_.log,  platform_.defaults, platform_.notifications, platform_.mainThread,
+                          batchAlerts_,   platform_.beeper,   platform_.clock,         platform_.random};
+    auto entry = std::make_shared<QueuedJob>(asking, std::move(random), std::move(clock));
     entry->job.initWithName(path, showFileExt_, showFullPath_);
     return entry;
 }
@@ -98,6 +102,20 @@ bool QueueController::addNewFileToQueue(const std::string& path)
         platform_.beeper.beep();
         return false;
     }
+    // A row of the same file that has not been converted yet is selected
+    // instead of queueing the file twice.
+    for (std::size_t row = 0; row < queue_.size(); ++row) {
+        const AudioFile& job = queue_[row]->job;
+        if (job.inputFile == path && job.state != kStateConverted && job.state != kStateFailed) {
+            platform_.log.info("Already queued, so selecting its row: " + path);
+            if (observer_)
+                observer_->rowSelected(row);
+            return false;
+        }
+    }
+    // Files added while no analysis runs start a new batch of questions.
+    if (!anyRowIn({kStateCreating, kStateNew, kStateAnalysing}))
+        batchAlerts_.forget(Alert::Kind::ConvertedBefore);
     append(path);
     reloadTable();
     return true;
@@ -140,6 +158,8 @@ void QueueController::startPass(std::shared_ptr<QueuedJob> entry, const Settings
         job.setErrorCause(reason);
         job.composeErrorStateText();
         job.state = analysis ? kStateAnalysed : kStateFailed;
+        if (!analysis)
+            processAudioLock_.abandon(&job);
         job.postRefresh();
         if (kept)
             passEnded();
@@ -170,6 +190,8 @@ std::size_t QueueController::processQueue(ConvertSender sender, const std::vecto
         platform_.beeper.beep();
         return 0;
     }
+    if (!anyRowIn({kStateQueued, kStateConverting}))
+        batchAlerts_.forget(Alert::Kind::Clipping);
     std::size_t started = 0;
     for (std::size_t row = 0; row < queue_.size(); ++row) {
         AudioFile& job = queue_[row]->job;
@@ -183,13 +205,74 @@ std::size_t QueueController::processQueue(ConvertSender sender, const std::vecto
         }
         if (!target || job.state != kStateAnalysed || job.error != 0)
             continue;
-        // The suffix and the choices are read now, as they stand at Convert.
+        // The suffix and the choices are read now, as they stand at Convert;
+        // the turn is taken now too, so rows convert in table order.
+        job.cancelRequested = false;
+        if (observer_)
+            observer_->conversionStarted(job);
+        processAudioLock_.reserve(&job);
         startPass(queue_[row], snapshot(processAudioLock_), &AudioFile::ProcessFileThread);
         ++started;
     }
     if (started == 0)
         platform_.beeper.beep();
     return started;
+}
+
+bool QueueController::anyRowIn(std::initializer_list<int> states) const
+{
+    for (const auto& entry : queue_)
+        if (std::find(states.begin(), states.end(), entry->job.state.load()) != states.end())
+            return true;
+    return false;
+}
+
+std::size_t QueueController::cancelRows(bool converting)
+{
+    std::size_t told = 0;
+    for (const auto& entry : queue_) {
+        const int state = entry->job.state;
+        if (state == kStateQueued || (converting && state == kStateConverting)) {
+            entry->job.cancelRequested = true;
+            ++told;
+        }
+    }
+    return told;
+}
+
+std::size_t QueueController::convertAgain(const std::vector<std::size_t>& rows)
+{
+    std::vector<std::size_t> again;
+    for (std::size_t row : rows) {
+        if (row >= queue_.size())
+            continue;
+        AudioFile& job = queue_[row]->job;
+        const int state = job.state;
+        if (state != kStateConverted && state != kStateFailed && state != kStateAnalysed)
+            continue;
+        // No pass holds the job. The pass reads the source again, so a file
+        // that cannot be converted fails again with its own errors.
+        job.error = 0;
+        job.warning = 0;
+        job.setErrorCause({});
+        job.state = kStateAnalysed;
+        again.push_back(row);
+    }
+    if (again.empty()) {
+        platform_.beeper.beep();
+        return 0;
+    }
+    return processQueue(ConvertSender::Other, again);
+}
+
+std::size_t QueueController::stopAfterCurrentFile()
+{
+    return cancelRows(false);
+}
+
+std::size_t QueueController::cancelConversion()
+{
+    return cancelRows(true);
 }
 
 bool QueueController::remove(const std::vector<std::size_t>& rows)

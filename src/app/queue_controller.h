@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/batch_alerts.h"
 #include "app/settings_model.h"
 #include "app/worker_pool.h"
 #include "engine/audio_file.h"
@@ -33,6 +34,11 @@ public:
     // A job reported progress or a new state (the job itself may be gone
     // by now: the pointer identifies it and is never to be followed).
     virtual void jobRefreshed(const void* job) { (void)job; }
+    // A file added again while its row waits: that row is to be selected.
+    virtual void rowSelected(std::size_t row) { (void)row; }
+    // A conversion is about to start (the job is analysed and not yet
+    // touched by its pass, so its facts may be read).
+    virtual void conversionStarted(const AudioFile& job) { (void)job; }
 };
 
 // Who asked for a conversion: the toolbar's Convert converts every row, the
@@ -99,6 +105,21 @@ public:
     // are used by ConvertSender::Other. Returns the number started.
     std::size_t processQueue(ConvertSender sender, const std::vector<std::size_t>& selectedRows = {});
 
+    // --- Stopping. Stop after the current file: every row still waiting for
+    // its turn returns to state 4 ("Cancelled."). Cancel: the converting row
+    // too, at its next stage boundary, writing nothing. Return the number
+    // of rows told.
+    std::size_t stopAfterCurrentFile();
+    std::size_t cancelConversion();
+    // Converts completed, failed and cancelled rows again (under a new
+    // destination name, as any conversion); other rows are left alone.
+    // Returns the number started.
+    std::size_t convertAgain(const std::vector<std::size_t>& rows);
+
+    // The questions of the passes, answered for the rest of a batch once
+    // the user asks for it, or always by a standing answer.
+    BatchAlertPresenter& batchAlerts() { return batchAlerts_; }
+
     // --- Removing: only rows in states 2, 4, 8 and 9; every other row is
     // kept with a warning, and one beep sounds when any was kept. Returns
     // whether every chosen row was removed.
@@ -135,6 +156,8 @@ private:
     };
 
     std::shared_ptr<QueuedJob> makeJob(const std::string& path);
+    std::size_t cancelRows(bool converting);
+    bool anyRowIn(std::initializer_list<int> states) const;
     void append(const std::string& path);
     void startPass(std::shared_ptr<QueuedJob> entry, const SettingsSnapshot& snapshot,
                    void (AudioFile::*pass)(const SettingsSnapshot&));
@@ -153,6 +176,7 @@ private:
     bool showFileExt_ = false;
     bool showFullPath_ = false;
     QueueObserver* observer_ = nullptr;
+    BatchAlertPresenter batchAlerts_;
     std::vector<NotificationCenter::Token> observations_;
 
     std::atomic<int> keptPasses_{0};

@@ -360,6 +360,11 @@ SettingInput parseSettingInput(const SettingDefinition& setting, std::string_vie
                               ": expected " + expectation(setting)};
 }
 
+std::string settingExpectation(const SettingDefinition& setting)
+{
+    return expectation(setting);
+}
+
 void registerDefaults(DefaultsStore& store, const std::string& musicFolder)
 {
     // Registered in the table's own texts ("2.0", "-16.5"); values written

@@ -44,6 +44,8 @@ struct SettingInput {
     std::string problem;                // why it was refused
 };
 SettingInput parseSettingInput(const SettingDefinition& setting, std::string_view text);
+// What a key accepts, as the refusal above words it ("a number of 0 or more").
+std::string settingExpectation(const SettingDefinition& setting);
 
 // Registers the default of every key, in stored form.
 void registerDefaults(DefaultsStore& store, const std::string& musicFolder);

@@ -14,14 +14,16 @@ ConsoleAlertPresenter::ConsoleAlertPresenter(std::ostream& err, Log& log, std::i
 
 AlertAnswer ConsoleAlertPresenter::run(const Alert& alert)
 {
+    // The file it is about, so that an answer is never given blind.
+    const std::string heading = alert.subject.empty() ? alert.message : alert.message + " (" + alert.subject + ")";
     if (!terminal_) {
         const std::string answer = alert.buttons.empty() ? std::string("OK") : alert.buttons.front();
         log_.info("Dialog answered with its default button \"" + answer + "\": " + alert.informativeText);
-        err_ << alert.message << ": " << alert.informativeText << " (answered: " << answer << ")\n";
+        err_ << heading << ": " << alert.informativeText << " (answered: " << answer << ")\n";
         return {};
     }
     // A live progress line may be showing: start on a line of our own.
-    err_ << '\n' << alert.message << ": " << alert.informativeText << '\n';
+    err_ << '\n' << heading << ": " << alert.informativeText << '\n';
     AlertAnswer answer;
     answer.button = askButton(alert);
     if (!alert.suppressionTitle.empty())

@@ -8,6 +8,7 @@
 #include "cli/job_json.h"
 #include "enhance/availability.h"
 #include "formats/file_formats.h"
+#include "formats/processing_mark.h"
 
 #include <CLI/CLI.hpp>
 
@@ -38,6 +39,8 @@ struct ConvertRequest {
     bool metrics = false;
     bool repeatable = false;
     bool json = false;
+    std::string onClipping;        // attenuate, clamp; empty: ask
+    std::string convertedBefore;   // convert, skip; empty: ask
 };
 
 struct FormatName {
@@ -388,6 +391,11 @@ int convert(CommandContext& context, const ConvertRequest& request)
         };
     }
     QueueController queue(platform, options);
+    // The options answer the two questions for every file, never asking.
+    if (!request.onClipping.empty())
+        queue.batchAlerts().setStandingAnswer(Alert::Kind::Clipping, request.onClipping == "clamp" ? 1 : 0);
+    if (!request.convertedBefore.empty())
+        queue.batchAlerts().setStandingAnswer(Alert::Kind::ConvertedBefore, 0);
     // With JSON on standard output, the progress lines go to standard error.
     std::ostream& progress = request.json ? context.err : context.out;
     ProgressLines lines(progress, services.liveProgress && !request.json, context.quiet);
@@ -404,13 +412,19 @@ int convert(CommandContext& context, const ConvertRequest& request)
         }
     queue.waitForPasses();
 
-    int converted = 0, failed = refused, withWarnings = 0;
+    int converted = 0, failed = refused, withWarnings = 0, skippedBefore = 0;
     bool noticed = false;
     std::vector<const AudioFile*> reported;
     for (std::size_t row = 0; row < queue.size(); ++row) {
         if (gInterrupted)
             break;
         AudioFile& job = queue.job(row);
+        if (request.convertedBefore == "skip" && (job.warning_1 & kPriorEnhancementMask) != 0 && job.error == 0) {
+            if (!context.quiet)
+                progress << trimmed(job.tableText(TableText::SourceName)) << ": skipped, converted before\n";
+            ++skippedBefore;
+            continue;
+        }
         if (job.state == kStateAnalysed && job.error == 0) {
             lines.setCurrent(&job);
             queue.processQueue(ConvertSender::Other, {row});
@@ -437,9 +451,11 @@ int convert(CommandContext& context, const ConvertRequest& request)
         }
     }
 
-    const std::size_t skipped = request.files.size() - static_cast<std::size_t>(converted + failed);
+    const std::size_t skipped = request.files.size() - static_cast<std::size_t>(converted + failed + skippedBefore);
     if (!context.quiet) {
         progress << converted << " converted, " << failed << " failed, " << withWarnings << " with warnings";
+        if (skippedBefore > 0)
+            progress << ", " << skippedBefore << " skipped as converted before";
         if (skipped > 0)
             progress << ", " << skipped << " not started";
         progress << '\n';
@@ -478,6 +494,12 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
                       "or the source's modification time, so runs give identical files");
     command->add_flag("--json", request->json,
                       "Print one JSON object per file on standard output (progress goes to standard error)");
+    command->add_option("--on-clipping", request->onClipping,
+                        "attenuate or clamp: answer the clipping question for every file without asking")
+        ->check(CLI::IsMember({"attenuate", "clamp"}));
+    command->add_option("--converted-before", request->convertedBefore,
+                        "convert or skip: what to do with files converted before, without asking")
+        ->check(CLI::IsMember({"convert", "skip"}));
     command->callback([&context, request] { context.exitCode = convert(context, *request); });
 }
 

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "app/settings_help.h"
 #include "app/settings_model.h"
 #include "app/settings_texts.h"
 
@@ -107,6 +108,7 @@ void listSettings(CommandContext& context)
         }
         context.out << mark << ' ' << setting.key << std::string(setting.key.size() < 34 ? 34 - setting.key.size() : 1, ' ')
                     << text << note << '\n';
+        context.out << "      " << settingHelpLine(setting) << '\n';
     }
     context.out << "\n* differs from the default, ! unusable stored value\n";
 }

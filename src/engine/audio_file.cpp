@@ -85,6 +85,8 @@ void AudioFile::ShowFileAlreadyProcessedWarning(const std::string& priorEnhancem
         alert.style = Alert::Style::Warning;
         alert.message = "Warning";
         alert.informativeText = "This source file has already been processed with " + priorEnhancements + ".";
+        alert.kind = Alert::Kind::ConvertedBefore;
+        alert.subject = std::filesystem::path(inputFile).filename().string();
         alert.buttons = {"OK"};
         alert.suppressionTitle = "Do not show this warning again";
         alert.window = window;

@@ -426,6 +426,9 @@ public:
     int dstFileType = kFileUnsupported;
     std::atomic<int> state{kStateCreating};
     std::atomic<int> contextAction{0};   // bit 16: target of a context-menu conversion
+    // Set by the queue to stop a conversion at its next stage boundary:
+    // nothing is written and the job returns to state 4, "Cancelled.".
+    std::atomic<bool> cancelRequested{false};
 
     // The settings record of the running (or last) pass.
     SettingsSnapshot settings;

@@ -344,7 +344,7 @@ void convertUnderLock(AudioFile& job)
         return;
 
     job.ProcessAudioData();
-    if (job.error == 0)
+    if (job.error == 0 && !job.cancelRequested)
         writeDestination(job, *destination);
 }
 
@@ -361,13 +361,14 @@ void AudioFile::ProcessFileThread(const SettingsSnapshot& snapshot)
     postRefresh();
 
     if (passLock)
-        passLock->lock();
+        passLock->lock(this);
     if (error != 0)
         raiseAssertion("There is an error too early in the thread in %s", kProcessMethod);
 
     try {
         const DenormalsFlushedToZero flushed;
-        convertUnderLock(*this);
+        if (!cancelRequested)
+            convertUnderLock(*this);
     } catch (const std::bad_alloc&) {
         platform.log.error("Memory allocation");
         error |= kErrorMemory;
@@ -375,8 +376,14 @@ void AudioFile::ProcessFileThread(const SettingsSnapshot& snapshot)
     releaseWorkBuffers();
     release(dstAudioData);
 
-    const int finalState = error != 0 ? kStateFailed : kStateConverted;
-    if (finalState == kStateFailed) {
+    const bool cancelled = cancelRequested.exchange(false) && error == 0;
+    const int finalState = cancelled ? kStateAnalysed : error != 0 ? kStateFailed : kStateConverted;
+    if (cancelled) {
+        platform.log.info("Cancelled");
+        setTableText(TableText::State, "Cancelled.");
+        setTableText(TableText::Progress, "");
+        setTableText(TableText::DestinationName, "");
+    } else if (finalState == kStateFailed) {
         composeErrorStateText();
     } else {
         platform.log.info("Complete");
@@ -420,7 +427,7 @@ void AudioFile::ProcessAudioData()
     // Each stage runs only while no error has stopped the chain; a stopped
     // chain releases every buffer it holds.
     const auto stopped = [this] {
-        if (error == 0)
+        if (error == 0 && !cancelRequested)
             return false;
         releaseWorkBuffers();
         return true;

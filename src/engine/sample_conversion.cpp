@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <stdexcept>
 #include <type_traits>
@@ -318,6 +319,8 @@ void AudioFile::ShowClippingGainWarning()
         "wish to retain the power of the audio track, you may choose only to clamp any out-of-range samples.",
         clipPercent, clipdB, settings.clipThreshold);
     alert.suppressionTitle = "Always do this from now on";
+    alert.kind = Alert::Kind::Clipping;
+    alert.subject = std::filesystem::path(inputFile).filename().string();
     alert.window = settings.mainWindow;
 
     const Platform& p = platform;

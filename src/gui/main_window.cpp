@@ -5,6 +5,7 @@
 #include "app/context_menu.h"
 #include "app/settings_keys.h"
 #include "app/settings_model.h"
+#include "engine/text_format.h"
 #include "gui/context_menu_widget.h"
 #include "gui/desktop_notifier.h"
 #include "gui/desktop_services.h"
@@ -17,20 +18,27 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -39,25 +47,6 @@
 namespace auralune {
 
 namespace {
-
-// What the dialogs' suppression boxes ask for, posted as the preferences
-// window would: the queue controller stores the new value.
-class WindowSettingsController final : public SettingsControllerInterface {
-public:
-    explicit WindowSettingsController(NotificationCenter& notifications) : notifications_(notifications) {}
-    void updateWarnPreprocess(bool warn) override
-    {
-        notifications_.post(std::string(kSettingsUpdateWarnPreprocess), this, {{"warnPreprocess", warn}});
-    }
-    void updateClipManagement(int tag) override
-    {
-        notifications_.post(std::string(kSettingsUpdateClipManagement), this,
-                            {{"clipManagement", tagText(static_cast<std::uint64_t>(tag))}});
-    }
-
-private:
-    NotificationCenter& notifications_;
-};
 
 // Window geometry and column widths live apart from the settings.
 QSettings windowSettings()
@@ -70,6 +59,26 @@ DefaultsStore& withRegisteredDefaults(DefaultsStore& store, const std::string& m
 {
     registerDefaults(store, musicFolder);
     return store;
+}
+
+// A play or pause symbol in the palette's button text colour, for desktops
+// whose icon theme has none: the style's own are black whatever the palette.
+QIcon drawnIcon(bool pause, const QColor& colour)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    if (pause) {
+        painter.drawRect(8, 6, 6, 20);
+        painter.drawRect(18, 6, 6, 20);
+    } else {
+        const QPoint triangle[] = {{9, 5}, {27, 16}, {9, 27}};
+        painter.drawPolygon(triangle, 3);
+    }
+    return QIcon(pixmap);
 }
 
 bool isActiveState(int state)
@@ -86,13 +95,14 @@ MainWindow::MainWindow(const Platform& platform, Options options, QWidget* paren
       options_(std::move(options)),
       selection_(withRegisteredDefaults(platform.defaults, options_.musicFolder), platform.log, options_.available),
       naming_(platform.defaults, platform.log, options_.musicFolder),
-      settingsController_(std::make_unique<WindowSettingsController>(platform.notifications)),
       ownWorkspace_(options_.workspace ? nullptr : std::make_unique<DesktopServices>()),
       workspace_(options_.workspace ? options_.workspace : ownWorkspace_.get())
 {
+    preferences_ = new SettingsController(platform_, SettingsModel(platform_.defaults, platform_.log, options_.musicFolder),
+                                          options_.preferences, this);
     QueueController::Options queueOptions;
     queueOptions.musicFolder = options_.musicFolder;
-    queueOptions.settingsController = settingsController_.get();
+    queueOptions.settingsController = preferences_;
     queueOptions.mainWindow = this;
     controller_ = std::make_unique<QueueController>(platform_, std::move(queueOptions));
 
@@ -235,6 +245,27 @@ void MainWindow::buildControls()
     tableView_->verticalHeader()->hide();
     tableView_->horizontalHeader()->setStretchLastSection(true);
     connect(model_, &QueueTableModel::queueChanged, this, &MainWindow::queueChanged);
+    connect(model_, &QueueTableModel::conversionStarting, this, &MainWindow::conversionStarting);
+    // The short fact columns follow their contents as rows come and go; the
+    // name, state and enhancement columns keep the widths the user gave.
+    connect(model_, &QAbstractItemModel::modelReset, this, &MainWindow::fitFactColumns);
+    connect(model_, &QueueTableModel::rowSelectionRequested, this, [this](int row) {
+        tableView_->selectRow(row);
+        tableView_->scrollTo(model_->index(row, 0));
+    });
+    batchStatus_ = new QLabel;
+    batchStatus_->setObjectName("batchStatus");
+    batchBar_ = new QProgressBar;
+    batchBar_->setObjectName("batchProgress");
+    batchBar_->setRange(0, 1000);
+    batchBar_->setTextVisible(false);
+    batchBar_->setMaximumWidth(240);
+    batchBar_->hide();
+    statusBar()->addWidget(batchStatus_, 1);
+    statusBar()->addPermanentWidget(batchBar_);
+    batchTimer_ = new QTimer(this);
+    batchTimer_->setInterval(250);
+    connect(batchTimer_, &QTimer::timeout, this, &MainWindow::updateBatchStatus);
     tableView_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tableView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
         const std::unique_ptr<QMenu> menu(buildContextMenu(position));
@@ -253,28 +284,63 @@ void MainWindow::buildActions()
     auto* toolbar = addToolBar(tr("Toolbar"));
     toolbar->setObjectName("toolbar");
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    convertButton_ = toolbar->addAction(style()->standardIcon(QStyle::SP_MediaPlay), tr("Convert"));
+    // Icons from the desktop's theme, with the style's own (drawn for the
+    // palette in use, so visible on dark and light) where the theme has none.
+    auto icon = [this](const char* name, QStyle::StandardPixmap fallback) {
+        return QIcon::fromTheme(QString::fromLatin1(name), style()->standardIcon(fallback));
+    };
+    auto symbol = [this](const char* name, bool pause) {
+        const QIcon themed = QIcon::fromTheme(QString::fromLatin1(name));
+        return themed.isNull() ? drawnIcon(pause, palette().color(QPalette::ButtonText)) : themed;
+    };
+    convertButton_ = toolbar->addAction(symbol("media-playback-start", false), tr("Convert"));
     convertButton_->setObjectName("convertButton");
     connect(convertButton_, &QAction::triggered, this, &MainWindow::processQueueFromToolbar);
-    addFilesAction_ = toolbar->addAction(style()->standardIcon(QStyle::SP_DialogOpenButton), tr("Add Files"));
+    addFilesAction_ = toolbar->addAction(icon("document-open", QStyle::SP_DialogOpenButton), tr("Add Files"));
     addFilesAction_->setObjectName("addFilesButton");
     connect(addFilesAction_, &QAction::triggered, this, &MainWindow::selectSourceFiles);
+    addFolderAction_ = toolbar->addAction(icon("folder-open", QStyle::SP_DirOpenIcon), tr("Add Folder…"));
+    addFolderAction_->setObjectName("addFolderButton");
+    connect(addFolderAction_, &QAction::triggered, this, &MainWindow::selectSourceFolder);
+    toolbar->addSeparator();
+    stopAfterCurrentAction_ = toolbar->addAction(symbol("media-playback-pause", true), tr("Stop After Current File"));
+    stopAfterCurrentAction_->setObjectName("stopAfterCurrentButton");
+    connect(stopAfterCurrentAction_, &QAction::triggered, this, &MainWindow::stopAfterCurrentFile);
+    cancelConversionAction_ = toolbar->addAction(icon("process-stop", QStyle::SP_BrowserStop), tr("Cancel Conversion"));
+    cancelConversionAction_->setObjectName("cancelConversionButton");
+    connect(cancelConversionAction_, &QAction::triggered, this, &MainWindow::cancelConversion);
 
     QMenu* file = menuBar()->addMenu(tr("&File"));
     openAction_ = file->addAction(tr("&Open…"), QKeySequence::Open, this, &MainWindow::selectSourceFiles);
+    file->addAction(addFolderAction_);
     convertMenuItem_ = file->addAction(tr("&Convert"), QKeySequence(Qt::CTRL | Qt::Key_R), this,
                                        &MainWindow::processSelectedRows);
+    convertAgainAction_ = file->addAction(tr("Convert &Again"), this, &MainWindow::convertSelectedRowsAgain);
+    convertAgainAction_->setObjectName("convertAgainAction");
+    file->addAction(stopAfterCurrentAction_);
+    file->addAction(cancelConversionAction_);
     file->addSeparator();
     removeAction_ = file->addAction(tr("&Remove"), QKeySequence::Delete, this, &MainWindow::removeSelectedRows);
     removeAllAction_ = file->addAction(tr("Remove &All"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete),
                                        this, &MainWindow::removeAllRows);
     file->addSeparator();
-    quitAction_ = file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
+    // Set explicitly: some desktops define no standard Quit key. Closing the
+    // window asks first while files convert.
+    quitAction_ = file->addAction(tr("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
     quitAction_->setMenuRole(QAction::QuitRole);
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     copyMetricsAction_ = edit->addAction(tr("Copy &Metrics"), QKeySequence::Copy, this,
                                          &MainWindow::copySelectedFilesMetrics);
+    edit->addSeparator();
+    // The platform's Preferences key where it has one (some desktops have
+    // none), else the common Ctrl+,.
+    const QKeySequence preferencesKey = QKeySequence(QKeySequence::Preferences).isEmpty()
+                                            ? QKeySequence(Qt::CTRL | Qt::Key_Comma)
+                                            : QKeySequence(QKeySequence::Preferences);
+    preferencesAction_ = edit->addAction(tr("&Preferences…"), preferencesKey, this, &MainWindow::showPreferences);
+    preferencesAction_->setObjectName("preferencesAction");
+    preferencesAction_->setMenuRole(QAction::PreferencesRole);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addAction(tr("&About Auralune"), this, &MainWindow::showAbout)->setMenuRole(QAction::AboutRole);
@@ -430,6 +496,13 @@ void MainWindow::showAbout()
                            .arg(QStringLiteral(AURALUNE_VERSION)));
 }
 
+void MainWindow::showPreferences()
+{
+    preferences_->show();
+    preferences_->raise();
+    preferences_->activateWindow();
+}
+
 bool MainWindow::hasActivePasses() const
 {
     for (std::size_t row = 0; row < controller_->size(); ++row)
@@ -441,31 +514,145 @@ bool MainWindow::hasActivePasses() const
 void MainWindow::queueChanged()
 {
     tableView_->setDropPromptVisible(controller_->dragDropPromptVisible());
-    bool converting = false;
-    for (std::size_t row = 0; row < controller_->size(); ++row) {
-        const int state = controller_->job(row).state.load();
-        converting = converting || state == kStateQueued || state == kStateConverting;
-    }
-    if (batchRunning_ && !converting)
-        notifyBatchFinished();
-    batchRunning_ = converting;
+    updateBatchStatus();
 }
 
-void MainWindow::notifyBatchFinished()
+void MainWindow::conversionStarting(const void* job, double audioSeconds)
+{
+    if (batch_.empty()) {
+        batchStart_ = platform_.clock.seconds();
+        batchTimer_->start();
+    }
+    for (const BatchEntry& entry : batch_)
+        if (entry.job == job)
+            return;
+    batch_.push_back({job, BatchFile{BatchFile::Outcome::Waiting, audioSeconds, 0.0, false}});
+    stopAfterCurrentAction_->setEnabled(true);
+    cancelConversionAction_->setEnabled(true);
+}
+
+void MainWindow::updateBatchStatus()
+{
+    const bool wasRunning = !batch_.empty();
+    bool running = false;
+    std::vector<BatchFile> files;
+    for (BatchEntry& entry : batch_) {
+        for (std::size_t row = 0; row < controller_->size(); ++row) {
+            const AudioFile& job = controller_->job(row);
+            if (&job != entry.job)
+                continue;
+            BatchFile& file = entry.file;
+            switch (job.state.load()) {
+            case kStateQueued: file.outcome = BatchFile::Outcome::Waiting; break;
+            case kStateConverting: {
+                file.outcome = BatchFile::Outcome::Converting;
+                const int percent = model_->index(static_cast<int>(row), 0)
+                                        .data(QueueTableModel::ProgressRole).toInt();
+                file.progress = std::max(0, percent) / 100.0;
+                break;
+            }
+            case kStateConverted:
+                file.outcome = BatchFile::Outcome::Converted;
+                file.warnings = job.warning.load() != 0;
+                break;
+            case kStateFailed: file.outcome = BatchFile::Outcome::Failed; break;
+            case kStateAnalysed: file.outcome = BatchFile::Outcome::Cancelled; break;
+            default: break;
+            }
+        }
+        running = running || entry.file.outcome == BatchFile::Outcome::Waiting ||
+                  entry.file.outcome == BatchFile::Outcome::Converting;
+        files.push_back(entry.file);
+    }
+    stopAfterCurrentAction_->setEnabled(running);
+    cancelConversionAction_->setEnabled(running);
+    if (!wasRunning)
+        return;
+    const double elapsed = platform_.clock.seconds() - batchStart_;
+    if (running) {
+        const BatchStatus status = batchStatus(files, elapsed);
+        batchStatus_->setText(QString::fromStdString(batchStatusText(status, elapsed)));
+        batchBar_->setValue(static_cast<int>(status.fraction * 1000.0));
+        batchBar_->show();
+        setWindowTitle(QStringLiteral("Auralune \u2014 %1%").arg(static_cast<int>(status.fraction * 100.0)));
+        return;
+    }
+    const QString summary = QString::fromStdString(batchSummaryText(files, elapsed));
+    batch_.clear();
+    batchTimer_->stop();
+    batchBar_->hide();
+    batchStatus_->setText(summary);
+    setWindowTitle(QStringLiteral("Auralune"));
+    // The rate and bits now read "44100 > 88200" and "16 > 24".
+    fitFactColumns();
+    notifyBatchFinished(summary);
+}
+
+void MainWindow::fitFactColumns()
+{
+    for (TableText text : {TableText::FileType, TableText::Duration, TableText::FrameRate, TableText::Channels,
+                           TableText::SampleSizeBits})
+        tableView_->resizeColumnToContents(QueueTableModel::column(text));
+}
+
+void MainWindow::notifyBatchFinished(const QString& summary)
 {
     if (!options_.desktopNotifications || isActiveWindow())
         return;
-    int converted = 0;
-    int failed = 0;
-    for (std::size_t row = 0; row < controller_->size(); ++row) {
-        const AudioFile& job = controller_->job(row);
-        converted += job.state.load() == kStateConverted ? 1 : 0;
-        failed += job.state.load() == kStateFailed ? 1 : 0;
+    notifyDesktop(tr("Conversion finished"), summary);
+}
+
+void MainWindow::convertSelectedRowsAgain()
+{
+    controller_->convertAgain(selectedRows());
+}
+
+void MainWindow::stopAfterCurrentFile()
+{
+    controller_->stopAfterCurrentFile();
+}
+
+void MainWindow::cancelConversion()
+{
+    controller_->cancelConversion();
+}
+
+void MainWindow::selectSourceFolder()
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Add Folder"));
+    if (!folder.isEmpty())
+        addFolder(folder);
+}
+
+void MainWindow::addFolder(const QString& folder)
+{
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+        const std::string path = dir.absoluteFilePath(name).toStdString();
+        if (hasSourceFileExtension(path))
+            controller_->addNewFileToQueue(path);
     }
-    QString body = tr("%n file(s) converted", nullptr, converted);
-    if (failed > 0)
-        body += QStringLiteral(", ") + tr("%n failed", nullptr, failed);
-    notifyDesktop(tr("Conversion finished"), body);
+}
+
+bool MainWindow::confirmQuit()
+{
+    int waiting = 0;
+    for (std::size_t row = 0; row < controller_->size(); ++row) {
+        const int state = controller_->job(row).state.load();
+        waiting += state == kStateQueued || state == kStateConverting ? 1 : 0;
+    }
+    if (waiting == 0)
+        return true;
+    Alert alert;
+    alert.style = Alert::Style::Warning;
+    alert.message = waiting == 1 ? "Quit and abandon 1 file?" : formatText("Quit and abandon %d files?", waiting);
+    alert.informativeText = "The file being converted stops where it is and nothing more is written.";
+    alert.buttons = {"Cancel", "Quit"};
+    alert.window = this;
+    if (platform_.alerts.run(alert).button != 1)
+        return false;
+    controller_->cancelConversion();
+    return true;
 }
 
 void MainWindow::restoreWindowState()
@@ -494,7 +681,12 @@ void MainWindow::saveWindowState() const
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!confirmQuit()) {
+        event->ignore();
+        return;
+    }
     saveWindowState();
+    preferences_->close();
     event->accept();
 }
 

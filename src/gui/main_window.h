@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/batch_progress.h"
 #include "app/destination_naming.h"
 #include "app/queue_controller.h"
 #include "app/window_selection.h"
+#include "gui/settings_controller.h"
 #include "platform/platform.h"
 
 #include <QMainWindow>
@@ -16,7 +18,9 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 namespace auralune {
@@ -41,6 +45,8 @@ public:
         // The file browser, default applications and clipboard; null: the
         // desktop's own, on the session bus.
         Workspace* workspace = nullptr;
+        // The preferences window's links and how it opens them.
+        SettingsController::Options preferences;
     };
 
     MainWindow(const Platform& platform, Options options, QWidget* parent = nullptr);
@@ -64,6 +70,15 @@ public:
     QAction* removeAction() const { return removeAction_; }
     QAction* removeAllAction() const { return removeAllAction_; }
     QAction* copyMetricsAction() const { return copyMetricsAction_; }
+    QAction* preferencesAction() const { return preferencesAction_; }
+    QAction* stopAfterCurrentAction() const { return stopAfterCurrentAction_; }
+    QAction* cancelConversionAction() const { return cancelConversionAction_; }
+    QAction* addFolderAction() const { return addFolderAction_; }
+    QAction* convertAgainAction() const { return convertAgainAction_; }
+    // The status bar: the batch's progress while it runs, then its summary.
+    QLabel* batchStatusLabel() const { return batchStatus_; }
+    QProgressBar* batchProgressBar() const { return batchBar_; }
+    SettingsController* preferences() const { return preferences_; }
 
     // The selected rows, ascending.
     std::vector<std::size_t> selectedRows() const;
@@ -90,6 +105,13 @@ public slots:
     void setDestinationFolder(const QString& path);
     void showDestinationFolder();
     void showAbout();
+    void showPreferences();
+    void stopAfterCurrentFile();
+    void convertSelectedRowsAgain();
+    void cancelConversion();
+    void selectSourceFolder();
+    // Queues the source files of a folder, in name order.
+    void addFolder(const QString& folder);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -104,13 +126,21 @@ private:
     void updateDestinationControls();
     void suffixEdited(int stage, const QString& text);
     void queueChanged();
-    void notifyBatchFinished();
+    void notifyBatchFinished(const QString& summary);
+    // Sizes the short fact columns (type, duration, rate, channels, bits)
+    // to their contents.
+    void fitFactColumns();
+    void conversionStarting(const void* job, double audioSeconds);
+    void updateBatchStatus();
+    // Asks before quitting while files wait or convert; true: quit.
+    bool confirmQuit();
 
     const Platform& platform_;
     Options options_;
     WindowSelection selection_;
     DestinationNaming naming_;
-    std::unique_ptr<SettingsControllerInterface> settingsController_;
+    // The preferences window, a window of its own kept for the window's life.
+    SettingsController* preferences_ = nullptr;
     std::unique_ptr<Workspace> ownWorkspace_;
     Workspace* workspace_;
     std::unique_ptr<QueueController> controller_;
@@ -136,8 +166,24 @@ private:
     QAction* removeAllAction_ = nullptr;
     QAction* copyMetricsAction_ = nullptr;
     QAction* quitAction_ = nullptr;
+    QAction* preferencesAction_ = nullptr;
+    QAction* stopAfterCurrentAction_ = nullptr;
+    QAction* cancelConversionAction_ = nullptr;
+    QAction* addFolderAction_ = nullptr;
+    QAction* convertAgainAction_ = nullptr;
+    QLabel* batchStatus_ = nullptr;
+    QProgressBar* batchBar_ = nullptr;
+    // Polls the batch while it runs: a pass's last refresh comes before
+    // its final state.
+    QTimer* batchTimer_ = nullptr;
 
-    bool batchRunning_ = false;
+    struct BatchEntry {
+        const void* job;   // identity only
+        BatchFile file;
+    };
+    std::vector<BatchEntry> batch_;
+    double batchStart_ = 0.0;
+
 };
 
 }  // namespace auralune

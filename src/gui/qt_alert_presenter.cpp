@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -31,7 +32,8 @@ AlertAnswer QtAlertPresenter::run(const Alert& alert)
     QMessageBox box(parent_);
     box.setIcon(iconOf(alert.style));
     box.setWindowTitle(QApplication::applicationName());
-    box.setText(QString::fromStdString(alert.message));
+    // The file it is about, so that an answer is never given blind.
+    box.setText(QString::fromStdString(alert.subject.empty() ? alert.message : alert.message + ": " + alert.subject));
     box.setInformativeText(QString::fromStdString(alert.informativeText));
     box.setWindowModality(Qt::ApplicationModal);
 
@@ -51,6 +53,13 @@ AlertAnswer QtAlertPresenter::run(const Alert& alert)
         suppression = new QCheckBox(QString::fromStdString(alert.suppressionTitle), &box);
         box.setCheckBox(suppression);
     }
+    QCheckBox* batch = nullptr;
+    if (!alert.batchTitle.empty()) {
+        batch = new QCheckBox(QString::fromStdString(alert.batchTitle), &box);
+        batch->setObjectName("batchCheckBox");
+        auto* grid = qobject_cast<QGridLayout*>(box.layout());
+        grid->addWidget(batch, grid->rowCount(), 0, 1, grid->columnCount());
+    }
 
     box.exec();
 
@@ -59,6 +68,7 @@ AlertAnswer QtAlertPresenter::run(const Alert& alert)
         if (box.clickedButton() == buttons[i])
             answer.button = static_cast<int>(i);
     answer.suppressed = suppression && suppression->isChecked();
+    answer.forBatch = batch && batch->isChecked();
     return answer;
 }
 

@@ -114,6 +114,17 @@ void QueueTableModel::queueReloaded()
     emit queueChanged();
 }
 
+void QueueTableModel::rowSelected(std::size_t row)
+{
+    emit rowSelectionRequested(static_cast<int>(row));
+}
+
+void QueueTableModel::conversionStarted(const AudioFile& job)
+{
+    const double seconds = job.srcFrameRate > 0 ? static_cast<double>(job.srcFrames) / job.srcFrameRate : 0.0;
+    emit conversionStarting(&job, seconds);
+}
+
 void QueueTableModel::jobRefreshed(const void* job)
 {
     for (std::size_t row = 0; row < controller_.size(); ++row) {

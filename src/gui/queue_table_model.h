@@ -38,9 +38,14 @@ public:
 
     void queueReloaded() override;
     void jobRefreshed(const void* job) override;
+    void rowSelected(std::size_t row) override;
+    void conversionStarted(const AudioFile& job) override;
 
 signals:
     void queueChanged();
+    void rowSelectionRequested(int row);
+    // The job (an identity, never followed) and its source's duration.
+    void conversionStarting(const void* job, double audioSeconds);
 
 private:
     QueueController& controller_;

@@ -11,17 +11,24 @@ namespace auralune {
 // two: the already-processed warning and the clipping dialog.
 struct Alert {
     enum class Style { Informational, Warning, Critical };
+    // Which question it is, so that a front end can answer it for the rest
+    // of a batch or from a command-line option.
+    enum class Kind { Other, ConvertedBefore, Clipping };
     Style style = Style::Warning;
+    Kind kind = Kind::Other;
+    std::string subject;               // the file it is about; empty: none
     std::string message;
     std::string informativeText;
     std::vector<std::string> buttons;  // first is the default button
     std::string suppressionTitle;      // empty: no check box
+    std::string batchTitle;            // a second box: the answer holds for the rest of the batch
     const void* window = nullptr;      // parent window, when there is one
 };
 
 struct AlertAnswer {
     int button = 0;            // index into Alert::buttons
     bool suppressed = false;   // the suppression box was ticked
+    bool forBatch = false;     // the batch box was ticked
 };
 
 // Shows alerts modally. Called on the main thread only.

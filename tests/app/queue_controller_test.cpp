@@ -114,7 +114,8 @@ TEST_F(QueueControllerTest, RemovingAJobWhosePassIsStartingIsSafe)
     // A job whose pass waits for a worker is already analysing and keeps
     // its row; a row removed once the pass ends is not followed by it.
     for (int i = 0; i < 20; ++i) {
-        ASSERT_TRUE(queue->addNewFileToQueue(wav("a.wav")));
+        // A name of its own each time: a file still waiting is not queued twice.
+        ASSERT_TRUE(queue->addNewFileToQueue(wav("a" + std::to_string(i) + ".wav")));
         queue->remove({0});
     }
     queue->waitForPasses();

@@ -3,10 +3,14 @@
 #include "engine/text_format.h"
 #include "enhance/availability.h"
 
+#include "app/settings_keys.h"
+#include "enhance/availability.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -135,6 +139,30 @@ TEST_F(CliTest, ListMarksChangedAndUnusableValues)
     EXPECT_EQ(out.str(), "1\n");
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(log.lines()[0], "<WARNING> Setting \"Mode\" has the unusable stored value \"abc\", so using the default 1");
+}
+
+// Each key's line is followed by its help: one sentence and the allowed
+// values, marked when its processing is not written yet.
+TEST_F(CliTest, ListExplainsEveryKey)
+{
+    ASSERT_EQ(run({"settings", "list"}), kExitSuccess);
+    std::istringstream lines(out.str());
+    std::vector<std::string> all;
+    for (std::string line; std::getline(lines, line);)
+        all.push_back(line);
+    std::size_t explained = 0;
+    for (std::size_t i = 0; i + 1 < all.size(); ++i) {
+        if (all[i].size() < 3 || all[i][2] == ' ')
+            continue;
+        EXPECT_TRUE(all[i + 1].starts_with("      ")) << all[i];
+        EXPECT_NE(all[i + 1].find("Values: "), std::string::npos) << all[i];
+        ++explained;
+    }
+    EXPECT_EQ(explained, settingDefinitions().size());
+    const std::string regime = all[std::find(all.begin(), all.end(), listed("PhonographRegime")) - all.begin() + 1];
+    EXPECT_NE(regime.find("Values: 1 = Stereo, 2 = Mono (L+R)"), std::string::npos) << regime;
+    const std::string wow = all[std::find(all.begin(), all.end(), listed("UseWowCorrection")) - all.begin() + 1];
+    EXPECT_FALSE(wow.ends_with("(not available yet)")) << wow;
 }
 
 TEST_F(CliTest, ResetByKeyGroupOrAll)

@@ -484,5 +484,37 @@ TEST(ConsoleAlerts, TheUserAnswersOnATerminalAndTheDefaultButtonWithoutOne)
     EXPECT_FALSE(answer.suppressed);
 }
 
+// The options answer both questions for every file and read nothing from
+// the terminal.
+TEST_F(ConvertCommand, OptionsAnswerTheQuestionsWithoutAsking)
+{
+    const std::string source = make("old.wav");
+    ASSERT_EQ(run({"-1", "hr", source}), kExitSuccess) << err.str();
+    const std::string converted = (dir.path() / "old-hr.wav").string();
+    std::istringstream unread("2\ny\n");
+    services.terminalInput = &unread;
+
+    out.str("");
+    EXPECT_EQ(run({"--converted-before", "skip", converted, source}), kExitSuccess) << err.str();
+    EXPECT_NE(out.str().find("old-hr: skipped, converted before\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("1 converted, 0 failed, 0 with warnings, 1 skipped as converted before\n"),
+              std::string::npos) << out.str();
+    EXPECT_EQ(err.str().find("processed with"), std::string::npos) << err.str();
+
+    out.str("");
+    EXPECT_EQ(run({"--converted-before", "convert", converted}), kExitSuccess) << err.str();
+    EXPECT_NE(out.str().find("1 converted, 0 failed"), std::string::npos) << out.str();
+
+    const EnhancementCode riaa = findEnhancementBySuffixCode("PA1")->code();
+    if (!enhancementAvailable(riaa))
+        GTEST_SKIP() << "Phonograph EQ A1 is not available";
+    const std::string loud = make("loud.wav", "-r 44100 -b 16 -c 2", "synth 0.5 sine 100 gain -3");
+    EXPECT_EQ(run({"-1", "pa1", "--on-clipping", "clamp", loud}), kExitSuccess) << err.str();
+    EXPECT_EQ(err.str().find("Attenuate"), std::string::npos) << err.str();
+    EXPECT_EQ(unread.tellg(), 0) << "the terminal was read";
+    EXPECT_FALSE(store.stored("ClipManagement"));
+    EXPECT_EQ(run({"--on-clipping", "maybe", loud}), kExitUsage);
+}
+
 }  // namespace
 }  // namespace auralune

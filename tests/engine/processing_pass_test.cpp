@@ -365,6 +365,36 @@ TEST(ProcessingPass, ClippingFromTheRateDoublingIsReportedAfterComplete)
               formatText("Attenuated by %.2fdB to avoid excessive clipping. Multiple converts. Complete.", c.job.clipdB));
 }
 
+// A cancel that arrives while the pass works (here from the clipping
+// dialog) stops it at the next stage boundary: nothing is written and the
+// row can be converted again.
+TEST(ProcessingPass, CancelStopsAtTheNextStageAndWritesNothing)
+{
+    TempDir dir;
+    Conversion c(stereoWav(dir.path(), "sq.wav", 44100, 4000, [](std::uint32_t f, int) {
+        return static_cast<std::int16_t>((f / 20) % 2 ? 32767 : -32768);
+    }));
+    struct Cancelling final : SettingsControllerInterface {
+        AudioFile* job = nullptr;
+        void updateWarnPreprocess(bool) override {}
+        void updateClipManagement(int) override { job->cancelRequested = true; }
+    } cancelling;
+    cancelling.job = &c.job;
+    c.defaults.setString("ClipManagement", "1");
+    c.settings.clipThreshold = 0.0;
+    c.settings.filterType_1 = kHiRes;
+    c.settings.settingsController = &cancelling;
+    c.alerts.enqueue({0, true, false});
+    c.convert();
+    EXPECT_EQ(c.alerts.shown().size(), 1u);
+    EXPECT_EQ(c.job.state, kStateAnalysed);
+    EXPECT_EQ(c.text(TableText::State), "Cancelled.");
+    EXPECT_FALSE(c.job.cancelRequested);
+    EXPECT_TRUE(c.buffersReleased());
+    EXPECT_TRUE(c.lockIsFree());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
 TEST(CompletedStateText, ListsTheWarningsInOrderThenPriorConversions)
 {
     test::JobHarness h;

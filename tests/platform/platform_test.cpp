@@ -118,5 +118,36 @@ TEST(PassLockTest, GrantsTheLockInTheOrderItWasAskedFor)
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
 }
 
+// Turns reserved in row order are kept whatever order the threads arrive
+// in, and an abandoned turn (a pass that never started) holds nobody up.
+TEST(PassLock, ReservedTurnsGoInReservationOrderAndAbandonedOnesAreSkipped)
+{
+    PassLock lock;
+    int owners[5];
+    for (int& owner : owners)
+        lock.reserve(&owner);
+    lock.abandon(&owners[0]);
+    lock.abandon(&owners[3]);
+    std::vector<int> order;
+    std::mutex orderMutex;
+    std::vector<std::thread> passes;
+    for (int i : {4, 2, 1}) {   // the last reserved arrives first
+        passes.emplace_back([&, i] {
+            lock.lock(&owners[i]);
+            {
+                std::lock_guard g(orderMutex);
+                order.push_back(i);
+            }
+            lock.unlock();
+        });
+    }
+    for (auto& pass : passes)
+        pass.join();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 4}));
+    // Nothing is left waiting: a new pass gets the lock at once.
+    lock.lock();
+    lock.unlock();
+}
+
 }  // namespace
 }  // namespace auralune
