@@ -26,27 +26,40 @@ make_source() {   # name rate bits
     synth "$seconds" sine amod 0.3 50 gain -12 2>/dev/null
 }
 
-# Prints wall seconds and peak RSS (MiB) of a command.
+# Prints wall seconds, peak RSS (KiB) and CPU seconds (user + system) of a
+# command. On a shared machine the CPU time is the figure to compare: the
+# wall time grows with the other users' load.
 measure() {
-  /usr/bin/time -o "$work/time.txt" -f '%e %M' "$@" >/dev/null 2>&1
-  tail -1 "$work/time.txt"
+  /usr/bin/time -o "$work/time.txt" -f '%e %M %U %S' "$@" >/dev/null 2>&1
+  tail -1 "$work/time.txt" | awk '{ print $1, $2, $3 + $4, $3, $4 }'
 }
 
-report() {   # label wall rss
-  awk -v label="$1" -v wall="$2" -v rss="$3" -v audio="$seconds" \
-    'BEGIN { printf "%-62s %8.1fx realtime  %7.1f s  peak RSS %7.1f MiB\n", label, audio / wall, wall, rss / 1024 }'
+report() {   # label wall rss cpu user sys
+  awk -v label="$1" -v wall="$2" -v rss="$3" -v cpu="$4" -v user="$5" -v sys="$6" -v audio="$seconds" \
+    'BEGIN { printf "%-62s %8.1fx realtime  %7.1f s  CPU %6.2f s (%.2f user + %.2f sys, %6.1fx realtime)  peak RSS %7.1f MiB\n",
+             label, audio / wall, wall, cpu, user, sys, audio / cpu, rss / 1024 }'
 }
+
+# Figures of the last run, for the ratios at the end.
+last_cpu=0
+last_wall=0
 
 run_cli() {   # label source args...
   local label=$1 source=$2; shift 2
   rm -f "$work"/*-*.wav
-  read -r wall rss < <(measure "$cli" convert --repeatable "$@" "$work/$source")
-  report "$label" "$wall" "$rss"
+  read -r last_wall rss last_cpu user sys < <(measure "$cli" convert --repeatable "$@" "$work/$source")
+  report "$label" "$last_wall" "$rss" "$last_cpu" "$user" "$sys"
 }
 
-run_sox() {   # label source rate
-  read -r wall rss < <(measure sox -D "$work/$2" -b 24 "$work/sox-out.wav" rate -v "$3")
-  report "$1" "$wall" "$rss"
+run_sox() {   # label source effect...
+  local label=$1 source=$2; shift 2
+  read -r last_wall rss last_cpu user sys < <(measure sox -D "$work/$source" -b 24 "$work/sox-out.wav" "$@")
+  report "$label" "$last_wall" "$rss" "$last_cpu" "$user" "$sys"
+}
+
+ratio() {   # label auralune-cpu auralune-wall sox-cpu sox-wall
+  awk -v label="$1" -v a="$2" -v aw="$3" -v s="$4" -v sw="$5" \
+    'BEGIN { printf "%-62s CPU %.2fx sox, wall %.2fx sox\n", label, a / s, aw / sw }'
 }
 
 command -v /usr/bin/time >/dev/null || { echo "needs /usr/bin/time (package time)" >&2; exit 1; }
@@ -58,9 +71,11 @@ echo "One stage buffer (stereo doubles): 44.1k $((seconds * 44100 * 16 / 1048576
      "88.2k $((seconds * 88200 * 16 / 1048576)) MiB, 96k $((seconds * 96000 * 16 / 1048576)) MiB"
 
 run_cli "auralune None, defaults (44.1k/16 -> 88.2k/24)" cd.wav
+none_cpu=$last_cpu none_wall=$last_wall
 run_cli "auralune None, hi-res off (44.1k/16)" cd.wav --set HiResType=2
 run_cli "auralune None, defaults (192k/24, halved and restored)" hires192.wav
 run_cli "auralune Phonograph A1 chain, defaults (96k/24)" needle96.wav -1 pa1
+phono_cpu=$last_cpu phono_wall=$last_wall
 run_cli "auralune Phonograph A1 chain, defaults (44.1k/16 -> 88.2k/24)" cd.wav -1 pa1
 run_cli "auralune Cassette Noise Reduction (96k/24)" needle96.wav -1 "Cassette Noise Reduction"
 run_cli "auralune Groove, defaults (44.1k/16 -> 88.2k/24)" cd.wav -1 Groove
@@ -73,5 +88,8 @@ run_cli "auralune JVC CD-4, defaults (96k/24, six channels)" cd4groove.wav -1 "J
 run_cli "auralune High-Quality CD-4, defaults (96k/24, six channels)" cd4groove.wav -1 "High-Quality CD-4 Quadraphonic"
 run_cli "auralune SQ, defaults (96k/24, six channels)" needle96.wav -1 "SQ Quadraphonic"
 run_cli "auralune Phonograph A1 chain + wow correction (96k/24)" needle96.wav -1 pa1 --set UseWowCorrection=YES
-run_sox "sox rate -v 88200 (44.1k/16 -> 88.2k/24)" cd.wav 88200
-run_sox "sox rate -v 96000 (192k/24 -> 96k/24)" hires192.wav 96000
+run_sox "sox rate -v 88200 (44.1k/16 -> 88.2k/24)" cd.wav rate -v 88200
+ratio "auralune None 44.1k -> 88.2k against sox rate -v 88200" "$none_cpu" "$none_wall" "$last_cpu" "$last_wall"
+run_sox "sox rate -v 96000 (192k/24 -> 96k/24)" hires192.wav rate -v 96000
+run_sox "sox riaa (96k/24)" needle96.wav riaa
+ratio "auralune Phonograph A1 96k against sox riaa" "$phono_cpu" "$phono_wall" "$last_cpu" "$last_wall"

@@ -2,6 +2,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/job_types.h"
+#include "engine/sample_buffer.h"
 #include "engine/settings_snapshot.h"
 #include "platform/platform.h"
 
@@ -250,15 +251,19 @@ public:
     // Enhancement 2) it writes nothing and the error stands.
     void ConvertAudioToInteger();
 
-    // Resizes a working buffer to `count` zeroed elements. On failure it logs
+    // Resizes a working buffer to `count` zeroed elements (a double buffer
+    // through stageBuffers, with huge pages). On failure it logs
     // "<ERROR> Memory allocation", sets error bit 0x2, leaves the buffer empty
     // and returns false.
     bool allocateWorkBuffer(std::vector<double>& buffer, std::uint64_t count);
     bool allocateWorkBuffer(std::vector<float>& buffer, std::uint64_t count);
     bool allocateWorkBuffer(std::vector<std::uint8_t>& buffer, std::uint64_t count);
-    // Releases srcAudioData and every sample buffer; dstAudioData stays for
-    // the writer.
+    // Releases srcAudioData and every sample buffer, and returns the memory
+    // to the system; dstAudioData stays for the writer.
     void releaseWorkBuffers();
+    // Empties a stage buffer the pass is done with, keeping its memory for
+    // the next buffer of its size.
+    void releaseStageBuffer(std::vector<double>& buffer);
 
     // =======================================================================
     // File formats: WAV, AIFF/AIFF-C, FLAC, processing mark and metadata
@@ -475,6 +480,9 @@ public:
     std::vector<double> audioBuf_1;
     std::vector<double> audioBuf_2;
     std::vector<std::uint8_t> dstAudioData;
+    // Where the double buffers above come from and go back to while the pass
+    // runs (allocateWorkBuffer, releaseStageBuffer); emptied with them.
+    StageBufferPool stageBuffers;
 
     // Clipping results.
     double clipPercent = 0;

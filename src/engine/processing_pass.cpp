@@ -6,6 +6,7 @@
 #include "engine/pass_lock.h"
 #include "engine/source_samples.h"
 #include "engine/text_format.h"
+#include "enhance/dispatch_table.h"
 #include "formats/file_formats.h"
 
 #include <cerrno>
@@ -35,6 +36,33 @@ template <class T>
 void release(std::vector<T>& buffer)
 {
     std::vector<T>().swap(buffer);
+}
+
+// "None" and "Hi-Res" copy their input unchanged when the channel count
+// stays: handed the input instead, they save a stage buffer and its copy.
+bool passesThrough(EnhancementCode code, std::uint32_t inChannels, std::uint32_t outChannels)
+{
+    return (code == kEnhancementNone || code == kHiRes) && inChannels == outChannels;
+}
+
+// The phonograph chain allocates its own output once its in-place stages
+// are done (when the pass leaves it unallocated).
+bool allocatesOwnOutput(EnhancementCode code)
+{
+    const EnhancementRoute* route = findEnhancementRoute(code);
+    return route != nullptr && route->count == 1 && route->routines[0] == Routine::PhonographEQ;
+}
+
+// Moves `from` into `to` as its first `samples` samples; the rest of `from`
+// (silence) goes. `from` holds at least that many: the pass sized both from
+// the same fields.
+void handOver(std::vector<double>& from, std::vector<double>& to, std::uint64_t samples)
+{
+    if (from.size() < samples)
+        raiseAssertion("Unexpected buffer size in %s", "-[AudioFile ProcessAudioData]");
+    to.swap(from);
+    std::vector<double>().swap(from);
+    to.resize(samples);
 }
 
 std::string minutesAndSeconds(unsigned long from, unsigned long to)
@@ -420,14 +448,19 @@ void AudioFile::ProcessAudioData()
     if (stopped())
         return;
 
-    // Double a 44.1/48 kHz source (or copy) into audioBuf_0.
+    // Double a 44.1/48 kHz source into audioBuf_0; any other source becomes
+    // audioBuf_0 as it is (a halved one without its silent second half).
     const std::uint64_t stage0Samples = std::uint64_t{srcChannels} * dstFrames;
-    if (!allocateWorkBuffer(audioBuf_0, stage0Samples)) {
-        releaseWorkBuffers();
-        return;
+    if (upsampleType == kUpsampleDouble) {
+        if (!allocateWorkBuffer(audioBuf_0, stage0Samples)) {
+            releaseWorkBuffers();
+            return;
+        }
+        DualUpSample();
+        releaseStageBuffer(audioIn);
+    } else {
+        handOver(audioIn, audioBuf_0, stage0Samples);
     }
-    DualUpSample();
-    release(audioIn);
 
     // The destination scale from here on.
     PromoteAudioTo24Bit();
@@ -441,15 +474,19 @@ void AudioFile::ProcessAudioData()
         releaseWorkBuffers();
         return;
     }
-    if (!allocateWorkBuffer(audioBuf_1, std::uint64_t{dstChannels_1} * dstFrames)) {
+    // A stage that copies its input leaves audioBuf_1 unallocated: the input
+    // itself becomes it.
+    if (!passesThrough(settings.filterType_1, srcChannels, dstChannels_1) &&
+        !allocatesOwnOutput(settings.filterType_1) &&
+        !allocateWorkBuffer(audioBuf_1, std::uint64_t{dstChannels_1} * dstFrames)) {
         releaseWorkBuffers();
         return;
     }
     StereoEnhancement(1);
     if (stopped())
         return;
-    release(audioBuf_0);
-    release(audioBuf_0_sub);
+    releaseStageBuffer(audioBuf_0);
+    releaseStageBuffer(audioBuf_0_sub);
 
     // The signal between the two enhancements.
     if (settings.filterType_2 != kEnhancementNone) {
@@ -459,15 +496,19 @@ void AudioFile::ProcessAudioData()
 
     // Enhancement 2: audioBuf_1 into audioBuf_2, with room for the restored
     // rate of a halved source.
-    const std::uint64_t restoreFactor = upsampleType == kUpsampleHalveRestore ? 2 : 1;
-    if (!allocateWorkBuffer(audioBuf_2, std::uint64_t{dstChannels_2} * dstFrames * restoreFactor)) {
+    const bool restoresRate = upsampleType == kUpsampleHalveRestore;
+    const std::uint64_t restoreFactor = restoresRate ? 2 : 1;
+    if ((restoresRate ||
+         (!passesThrough(settings.filterType_2, dstChannels_1, dstChannels_2) &&
+          !allocatesOwnOutput(settings.filterType_2))) &&
+        !allocateWorkBuffer(audioBuf_2, std::uint64_t{dstChannels_2} * dstFrames * restoreFactor)) {
         releaseWorkBuffers();
         return;
     }
     StereoEnhancement(2);
     if (stopped())
         return;
-    release(audioBuf_1);
+    releaseStageBuffer(audioBuf_1);
 
     DitherAudio();
     // Restore the rate of a halved source.

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <new>
 #include <stdexcept>
+#include <type_traits>
 
 namespace auralune {
 
@@ -60,6 +61,13 @@ template <class T>
 bool allocateZeroed(AudioFile& job, std::vector<T>& buffer, std::uint64_t count)
 {
     try {
+        if constexpr (std::is_same_v<T, double>) {
+            job.stageBuffers.acquire(buffer, count);
+            return true;
+        }
+        // A kept stage buffer does not serve other types: it goes back to
+        // the system before this one may add to the peak.
+        job.stageBuffers.clear();
         release(buffer);
         buffer.resize(count);
         return true;
@@ -160,7 +168,10 @@ void AudioFile::releaseWorkBuffers()
     release(audioBuf_0_sub);
     release(audioBuf_1);
     release(audioBuf_2);
+    stageBuffers.clear();
 }
+
+void AudioFile::releaseStageBuffer(std::vector<double>& buffer) { stageBuffers.release(buffer); }
 
 void AudioFile::ConvertAudioToDouble()
 {

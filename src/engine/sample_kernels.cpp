@@ -1,4 +1,5 @@
 #include "engine/sample_kernels.h"
+#include "engine/sample_kernels_simd.h"
 
 #include "platform/random_source.h"
 
@@ -53,8 +54,11 @@ template <std::uint32_t Bytes, bool BigEndian>
 void decodeAll(const std::uint8_t* bytes, std::span<double> out, Progress& progress)
 {
     forEachStep(out.size(), progress, [&](std::uint64_t begin, std::uint64_t end) {
-        const std::uint8_t* p = bytes + begin * Bytes;
-        for (std::uint64_t i = begin; i < end; ++i, p += Bytes)
+        std::uint64_t i = begin;
+        if constexpr (!BigEndian)
+            i += decodeLittleVector(bytes + begin * Bytes, Bytes, out.data() + begin, end - begin);
+        const std::uint8_t* p = bytes + i * Bytes;
+        for (; i < end; ++i, p += Bytes)
             out[i] = decodeSample<Bytes, BigEndian>(p);
     });
 }
@@ -73,6 +77,19 @@ void encodeAll(std::span<const double> in, const ChannelSelection& sel, double h
                std::span<std::uint8_t> out, Progress& progress)
 {
     const std::uint64_t frames = in.size() / sel.channels;
+    if (!BigEndian && sel.start == 0 && sel.count == sel.channels) {
+        // Every channel written: the frames are one run of samples.
+        forEachStep(frames, progress, [&](std::uint64_t begin, std::uint64_t end) {
+            const std::uint64_t first = begin * sel.channels;
+            const std::uint64_t count = (end - begin) * sel.channels;
+            const double* src = in.data() + first;
+            std::uint8_t* dst = out.data() + first * Bytes;
+            std::uint64_t i = encodeLittleVector(src, Bytes, high, low, dst, count);
+            for (; i < count; ++i)
+                encodeSample<Bytes, BigEndian>(roundHalfUp(src[i], high, low), dst + i * Bytes);
+        });
+        return;
+    }
     forEachStep(frames, progress, [&](std::uint64_t begin, std::uint64_t end) {
         const double* src = in.data() + begin * sel.channels + sel.start;
         std::uint8_t* dst = out.data() + begin * sel.count * Bytes;
@@ -135,7 +152,9 @@ ClipScan scanClipping(std::span<const double> samples, std::uint32_t channels, d
     forEachStep(frames, progress, [&](std::uint64_t begin, std::uint64_t end) {
         std::uint64_t count = 0;
         double peak = scan.peak;
-        for (std::uint64_t i = begin * channels; i < end * channels; ++i) {
+        std::uint64_t i = begin * channels;
+        i += scanClippingVector(samples.data() + i, end * channels - i, high, low, count, peak);
+        for (; i < end * channels; ++i) {
             const double x = samples[i];
             count += static_cast<std::uint64_t>(x > high) + static_cast<std::uint64_t>(x < low);
             peak = std::max(peak, std::fabs(x));

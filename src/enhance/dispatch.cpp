@@ -103,6 +103,15 @@ void AudioFile::StereoCorrectionNone(std::uint32_t enhancement)
         unknownEnhancementType(code, method);
     }
 
+    // The pass leaves the output unallocated when the input, which it
+    // releases after this stage, can become the output as it is.
+    if (io.out.empty() && io.inChannels == channels) {
+        io.out.swap(io.in);
+        requireStageFrames(StageIo{io.out, io.out, channels, channels, code}, method);
+        updateProgressTableText(100);
+        error = 0;
+        return;
+    }
     requireStageFrames(io, method);
     updateProgressTableText(0);
     const std::uint64_t samples = std::uint64_t{dstFrames} * channels;

@@ -400,9 +400,11 @@ private:
             if (!source_.read(spot.position + 8, samples))
                 return fail("Cannot read the file", kErrorOpen);
             keepValidBytes(samples);
-            job_.CreateSrcAudioData(samples.data(), samples.size());
-            if (job_.error & kErrorMemory)
-                return false;
+            // Moved in rather than copied (CreateSrcAudioData), which would
+            // fault in a second image of the samples; the same size check.
+            if (samples.size() != std::uint64_t{job_.srcSampleBytes} * job_.srcChannels * job_.srcFrames)
+                raiseAssertion("Unexpected dataSize in %s", "-[AudioFile CreateSrcAudioData::]");
+            job_.srcAudioData = std::move(samples);
         }
         log_.info(" data chunk is good");
         return true;

@@ -122,6 +122,7 @@ void AudioFile::HumRemoval(std::uint32_t stage)
                       [this](std::uint32_t percent) { updateProgressTableText(percent); }};
     progress.start(0);
     humRemoval(*b.in, b.inChannels, *b.out, b.outChannels, dstFrames, *cascade, work, progress);
+    releaseStageBuffer(work);
     error = 0;
 }
 
@@ -146,6 +147,8 @@ void AudioFile::ZephraFilter(std::uint32_t stage)
                       [this](std::uint32_t percent) { updateProgressTableText(percent); }};
     progress.start(0);
     zephra(*b.in, *b.out, dstFrames, coeffs, work, progress);
+    // Kept for the next stage buffer of its size (the chain's output).
+    releaseStageBuffer(work);
     error = 0;
 }
 

@@ -129,7 +129,13 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
         raiseAssertion("The number of channels must be 2 in %s", kPhonographEQ);
     const std::uint64_t frames = dstFrames;
     requireFrames(sourceBuffer, frames, 2, kPhonographEQ);
-    requireFrames(destination, frames, channels, kPhonographEQ);
+    // The processing pass leaves the destination for the chain to allocate
+    // once the in-place stages and their work buffers are done, and the
+    // source goes as soon as it is equalised: two stage buffers at the peak
+    // instead of three.
+    const bool allocatesDestination = destination.empty();
+    if (!allocatesDestination)
+        requireFrames(destination, frames, channels, kPhonographEQ);
     const std::span<double> source(sourceBuffer.data(), 2 * frames);
 
     // Option flags of the enhancement group.
@@ -180,6 +186,8 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
             NeedleScratchRemoval(source, work);
         else
             GradientNeedleScratchRemoval(source, work);
+        // Kept for the next stage buffer of its size (the chain's output).
+        releaseStageBuffer(work);
     }
 
     if (options.zephra) {
@@ -205,6 +213,8 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
     }
     if (options.equalise && (settings.phonographRegime < 1 || settings.phonographRegime > 4))
         raiseAssertion("Phonograph regime is unknown in %s", kPhonographEQ);
+    if (allocatesDestination && !allocateWorkBuffer(destination, std::uint64_t{channels} * frames))
+        return;
     std::vector<double> rumbleTail;
     if (options.rumble && !allocateWorkBuffer(rumbleTail, phonograph::rumbleTailSamples(rumble, frames)))
         return;
@@ -212,6 +222,8 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
     phonograph::equalise(source, destination, channels, frames, options.equalise ? &equaliser : nullptr,
                          static_cast<phonograph::Regime>(settings.phonographRegime),
                          options.rumble ? &rumble : nullptr, rumbleTail, progress);
+    if (allocatesDestination)
+        releaseStageBuffer(sourceBuffer);
 
     if (options.hum) {
         HumRemoval(stage + 100);

@@ -255,7 +255,8 @@ TEST(ProcessingPass, AFolderThatCannotTakeTheFileFailsWithCannotSaveFile)
 // Refuses each large allocation of a conversion in turn: every refusal ends
 // the job as failed with nothing written, until the one past the last
 // succeeds.
-void failEachLargeAllocation(const fs::path& source, std::size_t largeBytes, int expectedFailures)
+void failEachLargeAllocation(const fs::path& source, std::size_t largeBytes, int expectedFailures,
+                             EnhancementCode enhancement1 = kEnhancementNone)
 {
     const fs::path folder = source.parent_path();
     for (int failAt = 1;; ++failAt) {
@@ -263,6 +264,7 @@ void failEachLargeAllocation(const fs::path& source, std::size_t largeBytes, int
         Conversion c(source);
         c.settings.destinationPathFollows = false;
         c.settings.destinationPath = (folder / "out").string();
+        c.settings.filterType_1 = enhancement1;
         fs::create_directories(folder / "out");
         const test::FailingAllocation failing(largeBytes, failAt);
         c.convert();
@@ -284,13 +286,19 @@ TEST(ProcessingPass, AnAllocationFailureFailsTheJobAndWritesNothing)
     constexpr std::uint32_t kFrames = 40000;
     const std::size_t stageBytes = kFrames * 2 * sizeof(double);
     TempDir plain;
-    // audioIn, audioBuf_0, audioBuf_1, audioBuf_2.
-    failEachLargeAllocation(stereoWav(plain.path(), "a.wav", 44100, kFrames, tone), stageBytes, 4);
+    // audioIn only: it becomes audioBuf_0, and "None" hands each stage's
+    // input on as its output.
+    failEachLargeAllocation(stereoWav(plain.path(), "a.wav", 44100, kFrames, tone), stageBytes, 1);
     // A 192 kHz source is halved for the enhancements and restored after
-    // them: the halved stage buffers are the smallest, and the restoring
-    // step after Enhancement 2 allocates too.
+    // them: audioIn, the halving's work buffer, audioBuf_2 with room for the
+    // restored rate and the restoring step's work buffer.
     TempDir high;
-    failEachLargeAllocation(stereoWav(high.path(), "b.wav", 192000, kFrames, tone), stageBytes / 2, 6);
+    failEachLargeAllocation(stereoWav(high.path(), "b.wav", 192000, kFrames, tone), stageBytes / 2, 3);
+    // The phonograph chain allocates its output itself, after its in-place
+    // stages: audioIn and the needle-scratch work buffer, which the output
+    // then reuses.
+    TempDir phono;
+    failEachLargeAllocation(stereoWav(phono.path(), "c.wav", 96000, kFrames, tone), stageBytes, 2, kPhonographA1);
 }
 
 TEST(ProcessingPass, FailuresBeforeTheSamplesEndFailedAndUnlocked)

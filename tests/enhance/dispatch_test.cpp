@@ -60,6 +60,20 @@ TEST(StereoEnhancement, NoneAndHiResCopyTheStageBuffer)
     EXPECT_TRUE(std::equal(job.audioBuf_1.begin(), job.audioBuf_1.end(), job.audioBuf_2.begin()));
     EXPECT_TRUE(std::all_of(job.audioBuf_2.begin() + 900, job.audioBuf_2.end(), [](double v) { return v == 0; }));
     EXPECT_EQ(s.log.lines(), (std::vector<std::string>{"<Info> Apply no stereo enhancement", "<Info>  None"}));
+
+    // An output left unallocated takes the input itself, when the channel
+    // count stays; a short input is still a fault.
+    job.audioBuf_2.clear();
+    job.dstChannels_2 = 6;
+    const std::vector<double>::const_pointer input = job.audioBuf_1.data();
+    job.StereoEnhancement(2);
+    EXPECT_EQ(job.audioBuf_2.data(), input);
+    EXPECT_EQ(job.audioBuf_2, numbered(900));
+    EXPECT_TRUE(job.audioBuf_1.empty());
+    EXPECT_EQ(job.tableText(TableText::Progress), "100%");
+    job.audioBuf_1 = numbered(899);
+    job.audioBuf_2.clear();
+    EXPECT_DEATH(job.StereoEnhancement(2), "Buffer too small for its frames");
 }
 
 TEST(EnhancementRoutes, FollowTheCatalogue)
