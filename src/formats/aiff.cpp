@@ -162,9 +162,23 @@ private:
             if (!source_.read(position, header))
                 return fail("Cannot read the file", kErrorOpen);
             const std::uint32_t size = *bytes::readU32BE(header, 4);
+            // A header that cannot be real ends the walk, keeping the chunks
+            // already found: an all-zero ID (a zero-filled tail would
+            // otherwise be walked 8 bytes and one read at a time), or an
+            // unknown chunk running past the end.
+            if (header[0] == 0 && header[1] == 0 && header[2] == 0 && header[3] == 0) {
+                log_.warning(formatText("No chunk at offset %llu (zero bytes); the rest of the file is ignored",
+                                        static_cast<unsigned long long>(position)));
+                break;
+            }
             log_.info(formatText(" ckID = %4.4s", fieldText(header, 4).c_str()));
             const auto known = std::find_if(kRetainedIds.begin(), kRetainedIds.end(),
                                             [&](std::string_view id) { return bytes::hasFourCC(header, 0, id); });
+            if (known == kRetainedIds.end() && position + 8 + std::uint64_t{size} > length) {
+                log_.warning(formatText("Chunk '%4.4s' at offset %llu runs past the end; the rest of the file is ignored",
+                                        fieldText(header, 4).c_str(), static_cast<unsigned long long>(position)));
+                break;
+            }
             if (known != kRetainedIds.end()) {
                 const auto which = static_cast<std::size_t>(known - kRetainedIds.begin());
                 if (spots_[which].present)

@@ -175,6 +175,36 @@ TEST(AiffReader, RefusesMalformedHeadersWithTheirTexts)
     }
 }
 
+// A zero-filled tail (a recorder that preallocated its file) or an unknown
+// chunk running past the end ends the chunk walk with a warning; the audio
+// already found is kept.
+TEST(AiffReader, AHeaderThatCannotBeRealEndsTheWalk)
+{
+    const Bytes start = FormBuilder("AIFF").chunk("COMM", FormBuilder::comm(2, 4, 16)).chunk("SSND", FormBuilder::ssnd(kFourFrames)).image();
+    Bytes zeroTail = start;
+    zeroTail.resize(start.size() + 4 * 1024 * 1024, 0);
+    Bytes pastEnd = start;
+    const Bytes junk{'J', 'U', 'N', 'K', 0, 0, 0x10, 0, 1, 2};   // 4096 bytes announced, 2 there
+    pastEnd.insert(pastEnd.end(), junk.begin(), junk.end());
+    for (Bytes* image : {&zeroTail, &pastEnd}) {
+        const std::uint32_t form = static_cast<std::uint32_t>(image->size() - 8);
+        for (int i = 0; i < 4; ++i)
+            (*image)[4 + i] = static_cast<std::uint8_t>(form >> (24 - 8 * i));
+    }
+    const std::string offset = std::to_string(start.size());
+    const std::pair<const Bytes*, std::string> cases[] = {
+        {&zeroTail, "<WARNING> No chunk at offset " + offset + " (zero bytes); the rest of the file is ignored"},
+        {&pastEnd, "<WARNING> Chunk 'JUNK' at offset " + offset + " runs past the end; the rest of the file is ignored"},
+    };
+    for (const auto& [image, warning] : cases) {
+        JobHarness h("/m/a.aif");
+        h.job.AnalyseAIFCImage(*image, false);
+        EXPECT_EQ(h.job.error, 0) << warning;
+        EXPECT_TRUE(h.log.contains(warning)) << logText(h.log);
+        EXPECT_EQ(h.job.srcFrames, 4u);
+    }
+}
+
 TEST(AiffReader, EmphasisFlagsOfTheAesdChunkRaiseTheirWarnings)
 {
     struct Case {
