@@ -17,7 +17,7 @@ constexpr const char* kQuadUpSample = "-[AudioFile QuadUpSample]";
 
 // The first `count` samples of a stage buffer. The pass sizes every buffer
 // from the same fields, so a shorter one is an internal fault.
-std::span<double> stageSamples(std::vector<double>& buffer, std::uint64_t count, const char* method)
+std::span<double> stageSamples(SampleBuffer& buffer, std::uint64_t count, const char* method)
 {
     if (buffer.size() < count)
         raiseAssertion("Unexpected buffer size in %s", method);
@@ -45,7 +45,7 @@ void AudioFile::QuadDownSample()
     Progress progress{Progress::stepFor(halfFrames), 0, [this](std::uint32_t p) { updateProgressTableText(p); }};
     progress.start(0);
 
-    std::vector<double> work;
+    SampleBuffer work;
     if (!allocateWorkBuffer(work, std::uint64_t{srcChannels} * halfFrames))
         return;
     if (wideFilter(settings))
@@ -114,7 +114,7 @@ void AudioFile::QuadUpSample()
 
     // The counts and rates are doubled only once the work buffer exists, so
     // that after a failed allocation they still describe the buffer's audio.
-    std::vector<double> work;
+    SampleBuffer work;
     if (!allocateWorkBuffer(work, doubledSamples))
         return;
     if (wideFilter(settings))

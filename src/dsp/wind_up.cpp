@@ -27,7 +27,7 @@ void AudioFile::WindUpSpeedChange()
     // Only the kept frames are computed, straight into a buffer of the new
     // length; the tripled-rate signal itself is never stored.
     const std::uint64_t newFrames = windUpFrames(dstFrames, speed->decimation);
-    std::vector<double> resampled;
+    SampleBuffer resampled;
     if (!allocateWorkBuffer(resampled, newFrames * srcChannels))
         return;
 

@@ -180,8 +180,8 @@ public:
     // routine takes its buffers from here; a routine of the phonograph chain
     // that works in place uses `in` or `out` for both.
     struct StageIo {
-        std::vector<double>& in;
-        std::vector<double>& out;
+        SampleBuffer& in;
+        SampleBuffer& out;
         std::uint32_t inChannels;
         std::uint32_t outChannels;
         EnhancementCode code;
@@ -252,18 +252,18 @@ public:
     void ConvertAudioToInteger();
 
     // Resizes a working buffer to `count` zeroed elements (a double buffer
-    // through stageBuffers, with huge pages). On failure it logs
+    // through stageBuffers). On failure it logs
     // "<ERROR> Memory allocation", sets error bit 0x2, leaves the buffer empty
     // and returns false.
-    bool allocateWorkBuffer(std::vector<double>& buffer, std::uint64_t count);
-    bool allocateWorkBuffer(std::vector<float>& buffer, std::uint64_t count);
-    bool allocateWorkBuffer(std::vector<std::uint8_t>& buffer, std::uint64_t count);
+    bool allocateWorkBuffer(SampleBuffer& buffer, std::uint64_t count);
+    bool allocateWorkBuffer(StageVector<float>& buffer, std::uint64_t count);
+    bool allocateWorkBuffer(ByteBuffer& buffer, std::uint64_t count);
     // Releases srcAudioData and every sample buffer, and returns the memory
     // to the system; dstAudioData stays for the writer.
     void releaseWorkBuffers();
     // Empties a stage buffer the pass is done with, keeping its memory for
     // the next buffer of its size.
-    void releaseStageBuffer(std::vector<double>& buffer);
+    void releaseStageBuffer(SampleBuffer& buffer);
 
     // =======================================================================
     // File formats: WAV, AIFF/AIFF-C, FLAC, processing mark and metadata
@@ -276,10 +276,10 @@ public:
     // The same reader over a file image in memory.
     void AnalyseWAVImage(std::span<const std::uint8_t> image, bool headerOnly);
     // Appends the whole destination WAV image to the buffer.
-    void CreateDestBufferWAV(std::vector<std::uint8_t>& buffer);
+    void CreateDestBufferWAV(ByteBuffer& buffer);
 
     // Appends the 66-byte processing mark.
-    void CreateMetadataChunk(std::vector<std::uint8_t>& buffer);
+    void CreateMetadataChunk(ByteBuffer& buffer);
     // The layout (1 or 2) that a mark's 16-character version text selects.
     static int GetMetadataChunkVersion(std::string_view version);
     // Decodes a mark's chunk data and records it; shared by the readers.
@@ -288,9 +288,9 @@ public:
     void MetadataWarning(std::uint64_t enhancement1, std::uint64_t enhancement2, bool headerOnly, int layout);
     // Append the carried chunks; size 0 (or a stored chunk too short to
     // carry) appends nothing, except that bext is then written new.
-    void CreateBextChunk(std::vector<std::uint8_t>& buffer, std::uint64_t size);
-    void CreateIXMLChunk(std::vector<std::uint8_t>& buffer, std::uint64_t size);
-    void CreateID3Chunk(std::vector<std::uint8_t>& buffer, std::uint64_t size);
+    void CreateBextChunk(ByteBuffer& buffer, std::uint64_t size);
+    void CreateIXMLChunk(ByteBuffer& buffer, std::uint64_t size);
+    void CreateID3Chunk(ByteBuffer& buffer, std::uint64_t size);
     // Whole-chunk sizes of the carried chunks a destination gets (0: none):
     // bext and iXML only with destination loudness written into bext.
     std::uint64_t carriedBextChunkSize() const;
@@ -306,7 +306,7 @@ public:
     void AnalyseAIFC(bool headerOnly);
     void AnalyseAIFCImage(std::span<const std::uint8_t> image, bool headerOnly);
     // Appends the whole destination AIFF (dstFileType 4) or AIFF-C (8) image.
-    void CreateDestBufferAIFC(std::vector<std::uint8_t>& buffer);
+    void CreateDestBufferAIFC(ByteBuffer& buffer);
     // Decodes the FLAC source inputFile through libFLAC: STREAMINFO and the
     // carried blocks, and with headerOnly clear the samples. A full decode
     // that fails, fails its MD5 check or ends short of STREAMINFO's sample
@@ -316,7 +316,7 @@ public:
     // Appends the whole destination FLAC image, encoded by libFLAC from
     // dstAudioData (32-bit words). Any failed encoder step sets error 0x8 and
     // appends nothing.
-    void CreateDestBufferFLAC(std::vector<std::uint8_t>& buffer);
+    void CreateDestBufferFLAC(ByteBuffer& buffer);
 
     // Source metadata the destination will not hold, one "name (how to keep
     // it, or why not)" entry each; empty when everything is carried.
@@ -383,12 +383,12 @@ public:
     void GradientNeedleScratchRemoval(std::span<double> source, std::span<double> work);
     // Pop-click (first kind) or crackle (second kind) removal in place on a
     // two-channel buffer of dstFrames frames.
-    void PopClick_Crackle(std::vector<double>& buffer, bool popClickRemoval, bool crackleRemoval);
+    void PopClick_Crackle(std::span<double> buffer, bool popClickRemoval, bool crackleRemoval);
     // The interpolating declicker ("PhonographPopClick" 4): clicks found in
     // the residual of a local autoregressive model and replaced by
     // least-squares autoregressive interpolation, in place on a two-channel
     // buffer of dstFrames frames.
-    void PopClickInterpolated(std::vector<double>& buffer);
+    void PopClickInterpolated(std::span<double> buffer);
     // Stage 1 or 2 as enhancements of their own; 101 or 102 in place inside
     // the phonograph chain.
     void HumRemoval(std::uint32_t stage);
@@ -444,7 +444,7 @@ public:
     std::optional<std::uint64_t> unknownPriorEnhancement2;
 
     // Source data and metadata carried to the destination.
-    std::vector<std::uint8_t> srcAudioData;
+    ByteBuffer srcAudioData;
     std::vector<std::uint8_t> srcID3ChunkData;
     std::vector<std::uint8_t> srcBextChunkData;
     std::vector<std::uint8_t> srcIXMLChunkData;
@@ -474,15 +474,29 @@ public:
 
     // Working buffers: interleaved doubles on the integer scale, present only
     // while the processing pass needs them.
-    std::vector<double> audioIn;
-    std::vector<double> audioBuf_0;
-    std::vector<double> audioBuf_0_sub;
-    std::vector<double> audioBuf_1;
-    std::vector<double> audioBuf_2;
-    std::vector<std::uint8_t> dstAudioData;
+    SampleBuffer audioIn;
+    SampleBuffer audioBuf_0;
+    SampleBuffer audioBuf_0_sub;
+    SampleBuffer audioBuf_1;
+    SampleBuffer audioBuf_2;
+    ByteBuffer dstAudioData;
     // Where the double buffers above come from and go back to while the pass
     // runs (allocateWorkBuffer, releaseStageBuffer); emptied with them.
     StageBufferPool stageBuffers;
+    // On for a pass whose buffers would not fit the memory budget: its large
+    // buffers (the ones above, the work buffers of the stages, the source's
+    // sample bytes and the destination image) are then unlinked temporary
+    // files in the destination folder's file system, mapped, instead of
+    // memory. Set before the processing pass starts.
+    struct StageBuffersOnDisk {
+        bool enabled = false;
+        // For the log line; 0 when not known.
+        std::uint64_t estimatedPeakBytes = 0;
+        std::uint64_t budgetBytes = 0;
+        // Empty: the system's temporary files. Tests make it fail.
+        StageMemoryBacking::OpenTemporary openTemporary;
+    };
+    StageBuffersOnDisk stageBuffersOnDisk;
 
     // Clipping results.
     double clipPercent = 0;

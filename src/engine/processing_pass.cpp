@@ -33,9 +33,9 @@ constexpr std::uint64_t kFourGigabytes = 4'294'967'296;
 bool isEither(double rate, double a, double b) { return rate == a || rate == b; }
 
 template <class T>
-void release(std::vector<T>& buffer)
+void release(StageVector<T>& buffer)
 {
-    std::vector<T>().swap(buffer);
+    StageVector<T>().swap(buffer);
 }
 
 // "None" and "Hi-Res" copy their input unchanged when the channel count
@@ -56,12 +56,12 @@ bool allocatesOwnOutput(EnhancementCode code)
 // Moves `from` into `to` as its first `samples` samples; the rest of `from`
 // (silence) goes. `from` holds at least that many: the pass sized both from
 // the same fields.
-void handOver(std::vector<double>& from, std::vector<double>& to, std::uint64_t samples)
+void handOver(SampleBuffer& from, SampleBuffer& to, std::uint64_t samples)
 {
     if (from.size() < samples)
         raiseAssertion("Unexpected buffer size in %s", "-[AudioFile ProcessAudioData]");
     to.swap(from);
-    std::vector<double>().swap(from);
+    SampleBuffer().swap(from);
     to.resize(samples);
 }
 
@@ -241,7 +241,7 @@ void setDestinationParameters(AudioFile& job, bool halfSpeed)
 void writeDestination(AudioFile& job, const Destination& destination)
 {
     Log& log = job.platform.log;
-    std::vector<std::uint8_t> image;
+    ByteBuffer image;
     job.setTableText(TableText::State, "Buffering...");
     job.setTableText(TableText::Progress, "");
     job.postRefresh();

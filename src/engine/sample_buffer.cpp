@@ -16,9 +16,9 @@ bool fits(std::uint64_t capacity, std::uint64_t count)
 
 }  // namespace
 
-void StageBufferPool::acquire(std::vector<double>& buffer, std::uint64_t count)
+void StageBufferPool::acquire(SampleBuffer& buffer, std::uint64_t count)
 {
-    std::vector<double>().swap(buffer);
+    SampleBuffer().swap(buffer);
     if (fits(kept_.capacity(), count)) {
         buffer.swap(kept_);
         // Within the capacity: no allocation, no page fault, only the zeroing.
@@ -29,16 +29,16 @@ void StageBufferPool::acquire(std::vector<double>& buffer, std::uint64_t count)
     buffer.resize(count);
 }
 
-void StageBufferPool::release(std::vector<double>& buffer)
+void StageBufferPool::release(SampleBuffer& buffer)
 {
     if (buffer.capacity() == 0)
         return;
     kept_.clear();
     kept_.swap(buffer);
     kept_.clear();
-    std::vector<double>().swap(buffer);
+    SampleBuffer().swap(buffer);
 }
 
-void StageBufferPool::clear() { std::vector<double>().swap(kept_); }
+void StageBufferPool::clear() { SampleBuffer().swap(kept_); }
 
 }  // namespace auralune

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "engine/stage_memory.h"
+
 #include <cstdint>
-#include <vector>
 
 namespace auralune {
 
@@ -28,10 +29,10 @@ public:
     // when its size fits, or else from the system (the kept one is then
     // released first, so it never adds to the peak). Throws std::bad_alloc
     // or std::length_error like std::vector, leaving `buffer` empty.
-    void acquire(std::vector<double>& buffer, std::uint64_t count);
+    void acquire(SampleBuffer& buffer, std::uint64_t count);
     // Takes the buffer's memory back (keeping it for the next request) and
     // leaves `buffer` empty.
-    void release(std::vector<double>& buffer);
+    void release(SampleBuffer& buffer);
     // Returns the kept buffer to the system.
     void clear();
 
@@ -39,7 +40,7 @@ public:
     std::uint64_t keptSamples() const { return kept_.capacity(); }
 
 private:
-    std::vector<double> kept_;
+    SampleBuffer kept_;
 };
 
 }  // namespace auralune

@@ -52,13 +52,13 @@ std::string withNumber(std::string_view format, std::uint64_t number)
 }
 
 template <class T>
-void release(std::vector<T>& buffer)
+void release(StageVector<T>& buffer)
 {
-    std::vector<T>().swap(buffer);
+    StageVector<T>().swap(buffer);
 }
 
 template <class T>
-bool allocateZeroed(AudioFile& job, std::vector<T>& buffer, std::uint64_t count)
+bool allocateZeroed(AudioFile& job, StageVector<T>& buffer, std::uint64_t count)
 {
     try {
         if constexpr (std::is_same_v<T, double>) {
@@ -83,7 +83,7 @@ bool allocateZeroed(AudioFile& job, std::vector<T>& buffer, std::uint64_t count)
 // The first `count` samples of a stage buffer. Each stage is called with
 // its buffer at the size the pass allocated from the same fields, so a
 // shorter one is an internal fault.
-std::span<double> stageSamples(std::vector<double>& buffer, std::uint64_t count)
+std::span<double> stageSamples(SampleBuffer& buffer, std::uint64_t count)
 {
     if (buffer.size() < count)
         raiseAssertion("Unexpected buffer size in %s", kProcessAudioData);
@@ -145,17 +145,17 @@ void AudioFile::ValidateAudioParameters()
     }
 }
 
-bool AudioFile::allocateWorkBuffer(std::vector<double>& buffer, std::uint64_t count)
+bool AudioFile::allocateWorkBuffer(SampleBuffer& buffer, std::uint64_t count)
 {
     return allocateZeroed(*this, buffer, count);
 }
 
-bool AudioFile::allocateWorkBuffer(std::vector<float>& buffer, std::uint64_t count)
+bool AudioFile::allocateWorkBuffer(StageVector<float>& buffer, std::uint64_t count)
 {
     return allocateZeroed(*this, buffer, count);
 }
 
-bool AudioFile::allocateWorkBuffer(std::vector<std::uint8_t>& buffer, std::uint64_t count)
+bool AudioFile::allocateWorkBuffer(ByteBuffer& buffer, std::uint64_t count)
 {
     return allocateZeroed(*this, buffer, count);
 }
@@ -171,7 +171,7 @@ void AudioFile::releaseWorkBuffers()
     stageBuffers.clear();
 }
 
-void AudioFile::releaseStageBuffer(std::vector<double>& buffer) { stageBuffers.release(buffer); }
+void AudioFile::releaseStageBuffer(SampleBuffer& buffer) { stageBuffers.release(buffer); }
 
 void AudioFile::ConvertAudioToDouble()
 {

@@ -64,11 +64,11 @@ void AudioFile::CD4_Quadraphonic_1_InputSubFM(std::uint32_t stage)
     const StageIo io = checkedStage(*this, stage, kInputMethod);
     const std::uint64_t frames = dstFrames;
     // One stereo work buffer serves the baseband split and the JVC band-pass.
-    std::vector<double> work;
+    SampleBuffer work;
     if (error != 0 || !allocateWorkBuffer(work, 2 * frames))
         return;
-    std::vector<double>& input = io.in;
-    std::vector<double>& sub = audioBuf_0_sub;
+    SampleBuffer& input = io.in;
+    SampleBuffer& sub = audioBuf_0_sub;
     const double fullScale = bufferFullScale(*this);
 
     setDecodedChannelsText(*this, "2 > 4.0");

@@ -57,7 +57,7 @@ void AudioFile::QuillmereReverb(std::uint32_t stage)
 
     // The echoes read the signal at most 20 ms back: a history of that
     // length does what a copy of the whole output would.
-    std::vector<double> history;
+    SampleBuffer history;
     if (!allocateWorkBuffer(history, 2 * (std::max(leftDelay, rightDelay) + 1)))
         return;
     platform.log.info(" Quillmere Reverb");

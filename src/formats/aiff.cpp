@@ -359,7 +359,7 @@ private:
             return fail("The SSND chunk holds fewer sample bytes than COMM announces", kErrorHeader);
         if (!headerOnly) {
             log_.info(" Reading audio data");
-            std::vector<std::uint8_t> samples;
+            ByteBuffer samples;
             try {
                 samples.resize(static_cast<std::size_t>(needed));
             } catch (const std::bad_alloc&) {
@@ -473,7 +473,7 @@ void AudioFile::AnalyseAIFCImage(std::span<const std::uint8_t> image, bool heade
     AiffReader(*this, source).run(headerOnly);
 }
 
-void AudioFile::CreateDestBufferAIFC(std::vector<std::uint8_t>& buffer)
+void AudioFile::CreateDestBufferAIFC(ByteBuffer& buffer)
 {
     const bool aifc = dstFileType == kFileAifc;
     if (!aifc && dstFileType != kFileAiff)

@@ -9,7 +9,8 @@
 
 // Little- and big-endian numbers in byte buffers. Reads are bounds-checked
 // and give nothing when the value does not lie wholly inside the span;
-// stores into a span report whether they fit; appends grow a vector.
+// stores into a span report whether they fit; appends grow a vector (of
+// any allocator: destination images are stage buffers).
 namespace auralune::bytes {
 
 using ConstBytes = std::span<const std::uint8_t>;
@@ -93,22 +94,23 @@ constexpr bool storeLE(std::span<std::uint8_t> data, std::uint64_t offset, T val
     return true;
 }
 
-template <typename T>
-void appendLE(Buffer& out, T value)
+template <typename T, typename Alloc>
+void appendLE(std::vector<std::uint8_t, Alloc>& out, T value)
 {
     for (std::size_t i = 0; i < sizeof(T); ++i)
         out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-template <typename T>
-void appendBE(Buffer& out, T value)
+template <typename T, typename Alloc>
+void appendBE(std::vector<std::uint8_t, Alloc>& out, T value)
 {
     for (std::size_t i = sizeof(T); i-- > 0;)
         out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
 // A 32-bit size in the byte order of a destination's header numbers.
-inline void appendU32(Buffer& out, std::uint32_t value, bool bigEndian)
+template <typename Alloc>
+void appendU32(std::vector<std::uint8_t, Alloc>& out, std::uint32_t value, bool bigEndian)
 {
     if (bigEndian)
         appendBE(out, value);
@@ -116,13 +118,15 @@ inline void appendU32(Buffer& out, std::uint32_t value, bool bigEndian)
         appendLE(out, value);
 }
 
-inline void appendText(Buffer& out, std::string_view text)
+template <typename Alloc>
+void appendText(std::vector<std::uint8_t, Alloc>& out, std::string_view text)
 {
     out.insert(out.end(), text.begin(), text.end());
 }
 
 // The text padded with spaces (or cut) to exactly `width` bytes.
-inline void appendPadded(Buffer& out, std::string_view text, std::size_t width)
+template <typename Alloc>
+void appendPadded(std::vector<std::uint8_t, Alloc>& out, std::string_view text, std::size_t width)
 {
     const std::size_t used = text.size() < width ? text.size() : width;
     out.insert(out.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(used));

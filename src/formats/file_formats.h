@@ -25,7 +25,7 @@ struct FileFormat {
     // Header-only (true) or full read of inputFile.
     void (AudioFile::*reader)(bool headerOnly);
     // Appends the whole destination image; nullptr: not written yet.
-    void (AudioFile::*writer)(std::vector<std::uint8_t>& image);
+    void (AudioFile::*writer)(ByteBuffer& image);
 };
 
 // AIFF and AIFF-C share a reader, which tells them apart by the FORM type,

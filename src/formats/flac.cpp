@@ -513,7 +513,7 @@ private:
     std::vector<std::string> comments_;
     std::map<std::string, std::vector<std::uint8_t>> picture_;
 
-    std::vector<std::uint8_t> samples_;
+    ByteBuffer samples_;
     std::uint64_t frames_ = 0;
     unsigned decodeErrors_ = 0;
     bool badFrame_ = false;

@@ -33,7 +33,7 @@ using Block = std::unique_ptr<FLAC__StreamMetadata, BlockDeleter>;
 // to fill in STREAMINFO (sample count, MD5, frame sizes) at the end.
 class ImageSink {
 public:
-    explicit ImageSink(std::vector<std::uint8_t>& image) : image_(image), start_(image.size()), position_(start_) {}
+    explicit ImageSink(ByteBuffer& image) : image_(image), start_(image.size()), position_(start_) {}
 
     static FLAC__StreamEncoderWriteStatus write(const FLAC__StreamEncoder*, const FLAC__byte buffer[], size_t count,
                                                 uint32_t, uint32_t, void* client)
@@ -70,7 +70,7 @@ public:
     void discard() { image_.resize(start_); }
 
 private:
-    std::vector<std::uint8_t>& image_;
+    ByteBuffer& image_;
     std::size_t start_;
     std::size_t position_;
 };
@@ -81,7 +81,7 @@ class BlockList {
 public:
     explicit BlockList(Log& log) : log_(log) {}
 
-    bool application(const std::vector<std::uint8_t>& chunk, std::string_view what)
+    bool application(const ByteBuffer& chunk, std::string_view what)
     {
         Block block(FLAC__metadata_object_new(FLAC__METADATA_TYPE_APPLICATION));
         if (!block)
@@ -179,7 +179,7 @@ private:
 
 }  // namespace
 
-void AudioFile::CreateDestBufferFLAC(std::vector<std::uint8_t>& buffer)
+void AudioFile::CreateDestBufferFLAC(ByteBuffer& buffer)
 {
     if (dstSampleBytes != 4 || (dstSampleBits != 16 && dstSampleBits != 24))
         raiseAssertion("Unexpected sample size in %s", kWriterMethod);
@@ -217,7 +217,7 @@ void AudioFile::CreateDestBufferFLAC(std::vector<std::uint8_t>& buffer)
     // The carried chunks, built as for WAV (little-endian sizes); one too
     // large for a metadata block is left out (and named as not carried).
     const auto fitting = [](std::uint64_t size) { return size <= kFlacMaxApplicationBytes ? size : 0; };
-    std::vector<std::uint8_t> mark, bext, ixml, id3;
+    ByteBuffer mark, bext, ixml, id3;
     CreateMetadataChunk(mark);
     CreateBextChunk(bext, fitting(carriedBextChunkSize()));
     CreateIXMLChunk(ixml, fitting(carriedIXMLChunkSize()));

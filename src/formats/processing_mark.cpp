@@ -143,7 +143,7 @@ bytes::Buffer rebuildChunk(std::string_view id, std::span<const std::uint8_t> st
 // ---------------------------------------------------------------------------
 // Job stages
 
-void AudioFile::CreateMetadataChunk(std::vector<std::uint8_t>& buffer)
+void AudioFile::CreateMetadataChunk(ByteBuffer& buffer)
 {
     const std::string date = markDateText(platform.clock.now());
     if (date.size() > kMarkDateWidth)
@@ -250,7 +250,7 @@ void AudioFile::WarnShortCarriedChunks()
 namespace {
 
 // Appends a built chunk, or reports the failed allocation on the job.
-void appendChunk(std::vector<std::uint8_t>& buffer, const auto& build, const Platform& platform,
+void appendChunk(ByteBuffer& buffer, const auto& build, const Platform& platform,
                  std::atomic<int>& error)
 {
     const std::size_t before = buffer.size();
@@ -266,7 +266,7 @@ void appendChunk(std::vector<std::uint8_t>& buffer, const auto& build, const Pla
 
 }  // namespace
 
-void AudioFile::CreateBextChunk(std::vector<std::uint8_t>& buffer, std::uint64_t size)
+void AudioFile::CreateBextChunk(ByteBuffer& buffer, std::uint64_t size)
 {
     if (size == 0)
         return;
@@ -284,7 +284,7 @@ void AudioFile::CreateBextChunk(std::vector<std::uint8_t>& buffer, std::uint64_t
         buffer, [&] { return buildBextChunk(source, loudness); }, platform, error);
 }
 
-void AudioFile::CreateIXMLChunk(std::vector<std::uint8_t>& buffer, std::uint64_t size)
+void AudioFile::CreateIXMLChunk(ByteBuffer& buffer, std::uint64_t size)
 {
     if (size == 0)
         return;
@@ -295,7 +295,7 @@ void AudioFile::CreateIXMLChunk(std::vector<std::uint8_t>& buffer, std::uint64_t
         error);
 }
 
-void AudioFile::CreateID3Chunk(std::vector<std::uint8_t>& buffer, std::uint64_t size)
+void AudioFile::CreateID3Chunk(ByteBuffer& buffer, std::uint64_t size)
 {
     if (size == 0)
         return;

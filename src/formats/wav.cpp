@@ -391,7 +391,7 @@ private:
             log_.warning("Discrepancy in audio data length between fmt and data");
         if (!headerOnly) {
             log_.info(" Reading audio data");
-            std::vector<std::uint8_t> samples;
+            ByteBuffer samples;
             try {
                 samples.resize(static_cast<std::size_t>(audioBytes));
             } catch (const std::bad_alloc&) {
@@ -413,7 +413,7 @@ private:
     // Samples wider than their valid bytes keep their upper bytes (the
     // valid bits are left-justified), in place: 24 bits in 32-bit words
     // become packed 24-bit samples.
-    void keepValidBytes(std::vector<std::uint8_t>& samples) const
+    void keepValidBytes(ByteBuffer& samples) const
     {
         const std::size_t container = containerBytes_;
         const std::size_t kept = job_.srcSampleBytes;
@@ -490,7 +490,7 @@ void AudioFile::AnalyseWAVImage(std::span<const std::uint8_t> image, bool header
     WavReader(*this, source).run(headerOnly);
 }
 
-void AudioFile::CreateDestBufferWAV(std::vector<std::uint8_t>& buffer)
+void AudioFile::CreateDestBufferWAV(ByteBuffer& buffer)
 {
     const std::uint64_t frameBytes = std::uint64_t{dstChannelsData} * dstSampleBytes;
     if (dstAudioData.size() < frameBytes * dstFrames)

@@ -14,7 +14,7 @@ constexpr const char* kVeridaneMethod = "-[AudioFile AnalyseAudioMetricsVeridane
 // What one stage measures.
 struct LevelStage {
     const char* stateText;
-    const std::vector<double>* buffer;
+    const SampleBuffer* buffer;
     std::uint32_t channels;
     std::uint32_t frames;
     std::uint32_t bits;

@@ -59,7 +59,7 @@ void AudioFile::AnalyseAudioMetricsR128(int stage)
     if (source ? !settings.calculateSrcR128 : stage != kStageDestination || !settings.calculateDstR128)
         return;
 
-    const std::vector<double>& buffer = source ? audioIn : audioBuf_2;
+    const SampleBuffer& buffer = source ? audioIn : audioBuf_2;
     const std::uint32_t channels = source ? srcChannels : dstChannels_2;
     const std::uint32_t frames = source ? srcFrames : dstFrames;
     const double rate = source ? srcFrameRate : dstFrameRate;

@@ -24,7 +24,7 @@ DeclickSensitivity sensitivityOf(int setting)
 
 }  // namespace
 
-void AudioFile::PopClickInterpolated(std::vector<double>& buffer)
+void AudioFile::PopClickInterpolated(std::span<double> buffer)
 {
     setTableText(TableText::State, "Pop-Click Removal: Allocating buffers...");
     const std::uint64_t frames = dstFrames;
@@ -36,7 +36,7 @@ void AudioFile::PopClickInterpolated(std::vector<double>& buffer)
     }
     if (buffer.size() / 2 < frames)
         raiseAssertion("Buffer too small for its frames in %s", kMethod);
-    std::vector<double> work;
+    SampleBuffer work;
     if (!allocateWorkBuffer(work, 2 * frames))
         return;
 

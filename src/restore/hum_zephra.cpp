@@ -25,8 +25,8 @@ constexpr std::uint32_t kChainStageOffset = 100;
 // What one call works on: the stage's own buffers for 1 and 2, or one of
 // them in place for 101 and 102.
 struct StageBuffers {
-    const std::vector<double>* in = nullptr;
-    std::vector<double>* out = nullptr;
+    const SampleBuffer* in = nullptr;
+    SampleBuffer* out = nullptr;
     std::uint32_t inChannels = 0;
     std::uint32_t outChannels = 0;
     EnhancementCode code = 0;
@@ -115,7 +115,7 @@ void AudioFile::HumRemoval(std::uint32_t stage)
     setTableText(TableText::State, name + "...");
     platform.log.info(" " + name);
 
-    std::vector<double> work;
+    SampleBuffer work;
     if (!allocateWorkBuffer(work, humWorkSamples(*cascade, dstFrames)))
         return;
     Progress progress{Progress::stepFor(std::uint64_t{dstFrames} * 4), 0,
@@ -140,7 +140,7 @@ void AudioFile::ZephraFilter(std::uint32_t stage)
     setTableText(TableText::State, "Zephra...");
     platform.log.info(" Zephra");
 
-    std::vector<double> work;
+    SampleBuffer work;
     if (!allocateWorkBuffer(work, zephraWorkSamples(coeffs, dstFrames)))
         return;
     Progress progress{Progress::stepFor(std::uint64_t{dstFrames} * 2), 0,

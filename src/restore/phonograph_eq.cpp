@@ -103,7 +103,7 @@ double fullScale(std::uint32_t bits) { return std::ldexp(1.0, static_cast<int>(b
 
 // The stage's buffers must hold dstFrames frames; anything less is a fault
 // of the pass that sized them, and the chain never writes past a buffer.
-void requireFrames(const std::vector<double>& buffer, std::uint64_t frames, std::uint32_t channels,
+void requireFrames(const SampleBuffer& buffer, std::uint64_t frames, std::uint32_t channels,
                    std::string_view method)
 {
     if (buffer.size() / channels < frames)
@@ -117,8 +117,8 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
     // Validation.
     const StageIo io = stageIo(stage, kPhonographEQ);
     const EnhancementCode code = io.code;
-    std::vector<double>& sourceBuffer = io.in;
-    std::vector<double>& destination = io.out;
+    SampleBuffer& sourceBuffer = io.in;
+    SampleBuffer& destination = io.out;
     const std::uint32_t channels = io.outChannels;
     const std::optional<ChainGroup> group = chainGroupOf(code);
     if (!group)
@@ -179,7 +179,7 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
     // The two-channel work buffer is needed only by the needle-scratch
     // stages; equalisation works straight into the destination.
     if (options.needleScratch || options.gradientScratch) {
-        std::vector<double> work;
+        SampleBuffer work;
         if (!allocateWorkBuffer(work, 2 * frames))
             return;
         if (options.needleScratch)
@@ -215,7 +215,7 @@ void AudioFile::PhonographEQ(std::uint32_t stage)
         raiseAssertion("Phonograph regime is unknown in %s", kPhonographEQ);
     if (allocatesDestination && !allocateWorkBuffer(destination, std::uint64_t{channels} * frames))
         return;
-    std::vector<double> rumbleTail;
+    SampleBuffer rumbleTail;
     if (options.rumble && !allocateWorkBuffer(rumbleTail, phonograph::rumbleTailSamples(rumble, frames)))
         return;
     Progress progress = phonograph::startStage(*this, label, options.rumble ? 2 * frames : frames);
@@ -284,8 +284,8 @@ void AudioFile::PhonographAntiEQ(std::uint32_t stage)
 {
     const StageIo io = stageIo(stage, kPhonographAntiEQ);
     const EnhancementCode code = io.code;
-    const std::vector<double>& source = io.in;
-    std::vector<double>& destination = io.out;
+    const SampleBuffer& source = io.in;
+    SampleBuffer& destination = io.out;
     const std::uint32_t channels = io.outChannels;
     if (code != kAntiRiaa)
         raiseAssertion("Filter type is unknown in %s", kPhonographAntiEQ);

@@ -21,7 +21,7 @@ constexpr std::uint64_t kMaxLookAheadFrames = 149;
 
 }  // namespace
 
-void AudioFile::PopClick_Crackle(std::vector<double>& buffer, bool popClickRemoval, bool crackleRemoval)
+void AudioFile::PopClick_Crackle(std::span<double> buffer, bool popClickRemoval, bool crackleRemoval)
 {
     if (!popClickRemoval && !crackleRemoval)
         raiseAssertion("bPopClickRemoval or bCrackleRemoval must be set in %s", kPopClickMethod);
@@ -42,8 +42,8 @@ void AudioFile::PopClick_Crackle(std::vector<double>& buffer, bool popClickRemov
     // Released on every return: the low band of the input (crackle mode), the
     // level of every sample and the level of the side signal against it.
     const CrackleBands bands = crackleBands(dstFrameRate);
-    std::vector<double> lowBand, bandTail;
-    std::vector<ClickLevel> levels, sideLevels;
+    SampleBuffer lowBand, bandTail;
+    StageVector<ClickLevel> levels, sideLevels;
     const std::uint64_t samples = frames * 2;
     if ((crackleRemoval && (!allocateWorkBuffer(lowBand, samples) ||
                             !allocateWorkBuffer(bandTail, crackleTailSamples(bands, frames)))) ||

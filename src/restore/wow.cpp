@@ -85,16 +85,16 @@ void AudioFile::WowCorrection(std::span<double> source)
     // Detection: the full-rate chain into the control points at 1/48 of the
     // rate; only they outlive the full-length work buffer.
     const std::uint64_t pointCount = std::min(frames, frames / wow::kFirstDecimation + kRingOutPoints);
-    std::vector<double> points;
+    SampleBuffer points;
     {
         Progress progress = phonograph::startStage(*this, "Wow Detection...", kDetectorPasses * 2 * frames);
-        std::vector<double> work;
+        SampleBuffer work;
         if (!allocateWorkBuffer(work, 2 * frames) || !allocateWorkBuffer(points, pointCount))
             return;
         highBandBalance(source, work, frames, filters, progress);
         wow::decimatingFir(work, 2, frames, wow::kFirA, wow::kFirstDecimation, points, 2, progress);
     }
-    std::vector<double> slow;
+    SampleBuffer slow;
     if (column == SpeedColumn::Slow && !allocateWorkBuffer(slow, pointCount))
         return;
     revolutionBand(points, slow, column, filters);
@@ -109,8 +109,8 @@ void AudioFile::WowCorrection(std::span<double> source)
     std::vector<double> fitted;
     std::vector<bool> isPositive;
     const bool locked = ControlSinWaveFit(points, frames, wow::kFirstDecimation, fitted, isPositive);
-    std::vector<double>().swap(points);
-    std::vector<double>().swap(slow);
+    SampleBuffer().swap(points);
+    SampleBuffer().swap(slow);
     if (!locked)
         return;
     wow::ControlSine control(std::move(fitted), std::move(isPositive), frames);
@@ -131,7 +131,7 @@ void AudioFile::WowCorrection(std::span<double> source)
     if (plan.clamped)
         platform.log.warning(" Wow correction limited: a 10 ms block cannot gain or lose more frames than it holds");
 
-    std::vector<double> output;
+    SampleBuffer output;
     if (!allocateWorkBuffer(output, 2 * (frames + static_cast<std::uint64_t>(std::max<std::int64_t>(0, plan.total)))))
         return;
     const wow::Applied applied = wow::applyCorrection(source, output, frames, blockFrames, plan.extra, progress);

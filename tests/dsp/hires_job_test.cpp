@@ -28,14 +28,14 @@ void setHighRateSource(SampleJob& s, int upsampleType, std::uint32_t frames)
     s.job.dstFrames = frames;
     s.job.srcFrameRate = 192000;
     s.job.dstFrameRate = 192000;
-    s.job.audioIn = ramp(2 * std::size_t{frames});
+    s.job.audioIn = test::staged(ramp(2 * std::size_t{frames}));
 }
 
 TEST(HiResJob, QuadDownSampleHalvesAnOddSourceInPlace)
 {
     SampleJob s;
     setHighRateSource(s, kUpsampleHalve, 1001);
-    const std::vector<double> source = s.job.audioIn;
+    const std::vector<double> source = test::plain(s.job.audioIn);
     s.job.QuadDownSample();
 
     EXPECT_EQ(s.job.srcFrames, 500u);   // the odd last frame is dropped
@@ -61,7 +61,7 @@ void setDoublingSource(SampleJob& s, std::uint32_t frames)
     s.job.dstFrames = 2 * frames;
     s.job.srcFrameRate = 44100;
     s.job.dstFrameRate = 88200;
-    s.job.audioIn = ramp(2 * std::size_t{frames});
+    s.job.audioIn = test::staged(ramp(2 * std::size_t{frames}));
     s.job.audioBuf_0.assign(4 * std::size_t{frames}, 0.0);
 }
 
@@ -107,7 +107,7 @@ void setRestoringStage(SampleJob& s, std::uint32_t channels, std::uint32_t frame
     s.job.dstFrames = frames;
     s.job.srcFrameRate = 96000;
     s.job.dstFrameRate = 96000;
-    s.job.audioBuf_2 = ramp(std::size_t{channels} * frames);
+    s.job.audioBuf_2 = test::staged(ramp(std::size_t{channels} * frames));
     s.job.audioBuf_2.resize(2 * std::size_t{channels} * frames, 0.0);
 }
 
@@ -136,7 +136,7 @@ TEST(HiResJob, RateChangesActOnlyForTheirPlans)
     for (int type : {kUpsampleNone, kUpsampleDouble}) {
         SampleJob s;
         setHighRateSource(s, type, 10);
-        const std::vector<double> source = s.job.audioIn;
+        const std::vector<double> source = test::plain(s.job.audioIn);
         s.job.QuadDownSample();
         EXPECT_EQ(s.job.audioIn, source);
         EXPECT_TRUE(s.log.lines().empty());
@@ -149,7 +149,7 @@ TEST(HiResJob, RateChangesActOnlyForTheirPlans)
     SampleJob up;
     setRestoringStage(up, 2, 10);
     up.job.upsampleType = kUpsampleHalve;
-    const std::vector<double> stage = up.job.audioBuf_2;
+    const std::vector<double> stage = test::plain(up.job.audioBuf_2);
     up.job.QuadUpSample();
     EXPECT_EQ(up.job.dstFrames, 10u);
     EXPECT_EQ(up.job.audioBuf_2, stage);

@@ -134,7 +134,7 @@ TEST(WindUpSpeedChange, ShortBuffersAndSkippedChanges)
                                       std::pair{kRiaa, 7}}) {
         SampleJob s;
         prepare(s, 1000, 44100, speed, enhancement);
-        const std::vector<double> before = s.job.audioBuf_0;
+        const std::vector<double> before = test::plain(s.job.audioBuf_0);
         s.job.WindUpSpeedChange();
         EXPECT_EQ(s.job.dstFrames, 1000u);
         EXPECT_EQ(s.job.audioBuf_0, before);

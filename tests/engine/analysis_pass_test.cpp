@@ -99,9 +99,9 @@ std::vector<std::uint8_t> markOf(const char* first, const char* second)
     writer.job.settings.filterType_1 = findEnhancementByName(first)->code();
     writer.job.settings.filterType_2 = findEnhancementByName(second)->code();
     writer.job.dstEndianessValues = kEndianLittle;
-    std::vector<std::uint8_t> mark;
+    ByteBuffer mark;
     writer.job.CreateMetadataChunk(mark);
-    return mark;
+    return {mark.begin(), mark.end()};
 }
 
 TEST(AnalysisPass, PriorConversionIsNamedAndWarnedOnceAsked)

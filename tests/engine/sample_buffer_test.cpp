@@ -11,7 +11,7 @@
 namespace auralune {
 namespace {
 
-bool allZero(const std::vector<double>& v)
+bool allZero(const SampleBuffer& v)
 {
     return std::all_of(v.begin(), v.end(), [](double x) { return x == 0; });
 }
@@ -36,7 +36,7 @@ TEST(StageBufferPool, ReusesAReleasedBufferOfTheRightSizeOnly)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.released) + " > " + std::to_string(c.requested));
         StageBufferPool pool;
-        std::vector<double> a;
+        SampleBuffer a;
         pool.acquire(a, c.released);
         ASSERT_EQ(a.size(), c.released);
         EXPECT_TRUE(allZero(a));
@@ -47,7 +47,7 @@ TEST(StageBufferPool, ReusesAReleasedBufferOfTheRightSizeOnly)
         EXPECT_EQ(a.capacity(), 0u);
         EXPECT_EQ(pool.keptSamples(), c.released);
 
-        std::vector<double> b(7, 1.0);
+        SampleBuffer b(7, 1.0);
         pool.acquire(b, c.requested);
         ASSERT_EQ(b.size(), c.requested);
         EXPECT_TRUE(allZero(b)) << "a reused buffer is zeroed again";
@@ -64,10 +64,10 @@ TEST(StageBufferPool, ReusesAReleasedBufferOfTheRightSizeOnly)
 TEST(StageBufferPool, ARefusedAllocationLeavesNothingBehind)
 {
     StageBufferPool pool;
-    std::vector<double> kept;
+    SampleBuffer kept;
     pool.acquire(kept, 1 << 18);
     pool.release(kept);
-    std::vector<double> buffer(5, 2.0);
+    SampleBuffer buffer(5, 2.0);
     {
         const test::FailingAllocation failing(1 << 20, 1);
         EXPECT_THROW(pool.acquire(buffer, 1 << 20), std::bad_alloc);

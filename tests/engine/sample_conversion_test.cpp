@@ -304,15 +304,15 @@ TEST(SampleConversion, AllocationFailureIsReportedAndLeavesNoBuffer)
     GTEST_SKIP() << "the address sanitizer aborts on impossible allocations";
 #endif
     SampleJob s;
-    std::vector<double> buffer{1.0, 2.0};
+    SampleBuffer buffer{1.0, 2.0};
     EXPECT_FALSE(s.job.allocateWorkBuffer(buffer, std::uint64_t{1} << 57));
     EXPECT_TRUE(buffer.empty());
     EXPECT_EQ(s.job.error, kErrorMemory);
     EXPECT_TRUE(s.log.contains("<ERROR> Memory allocation"));
 
-    std::vector<std::uint8_t> bytes;
+    ByteBuffer bytes;
     EXPECT_TRUE(s.job.allocateWorkBuffer(bytes, 16));
-    EXPECT_EQ(bytes, std::vector<std::uint8_t>(16, 0));
+    EXPECT_EQ(bytes, ByteBuffer(16, 0));
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ Decoded decode(EnhancementCode code, std::vector<double> groove, std::uint32_t s
     job.error = 0;
     s.run();
     EXPECT_EQ(job.error, 0);
-    return {job.audioBuf_1, job.warning, s.log.lines()};
+    return {test::plain(job.audioBuf_1), job.warning, s.log.lines()};
 }
 
 std::vector<std::string> linesWith(const Decoded& d, std::string_view part)

@@ -40,7 +40,7 @@ TEST(StereoEnhancement, NoneAndHiResCopyTheStageBuffer)
     job.dstFrames = 150;
     job.dstChannels_1 = 2;
     job.dstChannels_2 = 6;
-    job.audioBuf_0 = numbered(300);
+    job.audioBuf_0 = test::staged(numbered(300));
     job.audioBuf_1.assign(300, 0.0);
     job.error = 0x40;
     s.log.clear();
@@ -54,7 +54,7 @@ TEST(StereoEnhancement, NoneAndHiResCopyTheStageBuffer)
     // of a larger (doubled) output.
     s.log.clear();
     job.dstChannels_1 = 6;
-    job.audioBuf_1 = numbered(900);
+    job.audioBuf_1 = test::staged(numbered(900));
     job.audioBuf_2.assign(1800, 0.0);
     job.StereoEnhancement(2);
     EXPECT_TRUE(std::equal(job.audioBuf_1.begin(), job.audioBuf_1.end(), job.audioBuf_2.begin()));
@@ -71,7 +71,7 @@ TEST(StereoEnhancement, NoneAndHiResCopyTheStageBuffer)
     EXPECT_EQ(job.audioBuf_2, numbered(900));
     EXPECT_TRUE(job.audioBuf_1.empty());
     EXPECT_EQ(job.tableText(TableText::Progress), "100%");
-    job.audioBuf_1 = numbered(899);
+    job.audioBuf_1 = test::staged(numbered(899));
     job.audioBuf_2.clear();
     EXPECT_DEATH(job.StereoEnhancement(2), "Buffer too small for its frames");
 }

@@ -27,8 +27,8 @@ TEST(Quillmere, CrossFeedOfALeftImpulseFollowsItsDesign)
         const double rate = kStageRates[r];
         StageJob s(kQuillmere, rate, test::leftImpulse(4096, 0));
         s.job.Quillmere(1);
-        const std::vector<double> direct = test::channelOf(s.job.audioBuf_1, 2, 0);
-        const std::vector<double> crossed = test::channelOf(s.job.audioBuf_1, 2, 1);
+        const std::vector<double> direct = test::channelOf(test::plain(s.job.audioBuf_1), 2, 0);
+        const std::vector<double> crossed = test::channelOf(test::plain(s.job.audioBuf_1), 2, 1);
         EXPECT_EQ(std::find_if(crossed.begin(), crossed.end(), [](double x) { return x != 0; }) - crossed.begin(),
                   kDelay[r]);
         for (double hz : {30.0, 200.0, 530.0, 1000.0, 4000.0, 12000.0}) {
@@ -47,10 +47,10 @@ TEST(Quillmere, ReverbEchoesEachSideAfterItsDelayAndCrossCouples)
         const auto leftDelay = static_cast<std::ptrdiff_t>(rate * 0.018 + 0.5);
         const auto rightDelay = static_cast<std::ptrdiff_t>(rate * 0.02 + 0.5);
         StageJob s(kQuillmere, rate, std::vector<double>(8 * static_cast<std::size_t>(rightDelay), 0.0));
-        s.job.audioBuf_1 = test::leftImpulse(4 * static_cast<std::size_t>(rightDelay), 0);
+        s.job.audioBuf_1 = test::staged(test::leftImpulse(4 * static_cast<std::size_t>(rightDelay), 0));
         s.job.QuillmereReverb(1);
-        const std::vector<double> left = test::channelOf(s.job.audioBuf_1, 2, 0);
-        const std::vector<double> right = test::channelOf(s.job.audioBuf_1, 2, 1);
+        const std::vector<double> left = test::channelOf(test::plain(s.job.audioBuf_1), 2, 0);
+        const std::vector<double> right = test::channelOf(test::plain(s.job.audioBuf_1), 2, 1);
         const auto zero = [](double x) { return x == 0; };
         // The right side hears the left echo once its own delay has passed too.
         EXPECT_TRUE(std::all_of(left.begin() + 1, left.begin() + leftDelay, zero));
@@ -72,7 +72,7 @@ TEST(Quillmere, ReverbEchoesEachSideAfterItsDelayAndCrossCouples)
 TEST(Quillmere, ReverbThatCannotAllocateLeavesTheCrossFeedAsItWas)
 {
     StageJob s(kQuillmere, 44100, std::vector<double>(2000, 0.0));
-    s.job.audioBuf_1 = test::leftImpulse(1000, 0);
+    s.job.audioBuf_1 = test::staged(test::leftImpulse(1000, 0));
     s.job.error = 0;
     {
         const test::FailingAllocation failing(10000, 1);   // the 20 ms history

@@ -3,6 +3,7 @@
 #include "formats/processing_mark.h"
 #include "support/external_tools.h"
 #include "support/wav_fixtures.h"
+#include "support/stage_buffers.h"
 
 #include <gtest/gtest.h>
 
@@ -292,7 +293,7 @@ TEST(AiffTools, ReadsTheirFilesAndTheyReadOurs)
         EXPECT_EQ(h.job.srcEndianessData, m.dataOrder) << m.name;
         EXPECT_EQ(h.job.srcFrameRate, 48000.0) << m.name;
         // Our bytes in the file's order against sox's little-endian output.
-        Bytes ours = h.job.srcAudioData;
+        Bytes ours = test::plain(h.job.srcAudioData);
         if (m.dataOrder == kEndianBig)
             for (std::size_t i = 0; i + h.job.srcSampleBytes <= ours.size(); i += h.job.srcSampleBytes)
                 std::reverse(ours.begin() + static_cast<std::ptrdiff_t>(i),
@@ -311,7 +312,7 @@ TEST(AiffTools, ReadsTheirFilesAndTheyReadOurs)
         JobHarness h;
         prepare(h.job, w.fileType, w.dataOrder, 4800, w.bits, w.rate);
         h.job.srcID3ChunkData = {'I', 'D', '3', ' ', 1, 0, 0, 0, 'x'};   // 9 bytes: padded
-        Bytes image;
+        ByteBuffer image;
         h.job.CreateDestBufferAIFC(image);
         const std::uint64_t audio = 4800ull * 2 * (w.bits / 8);
         EXPECT_EQ(bytes::readU32BE(image, 4), (w.fileType == kFileAifc ? 130 : 112) + audio + 10) << w.rate;
@@ -323,8 +324,8 @@ TEST(AiffTools, ReadsTheirFilesAndTheyReadOurs)
         EXPECT_EQ(back.job.srcID3ChunkData, (Bytes{'I', 'D', '3', ' ', 0, 0, 0, 1, 'x'}));
 
         const std::string path = (dir.path() / (w.fileType == kFileAifc ? "ours.aifc" : "ours.aif")).string();
-        writeFile(path, image);
-        Bytes expected = h.job.dstAudioData;
+        writeFile(path, test::plain(image));
+        Bytes expected = test::plain(h.job.dstAudioData);
         if (w.dataOrder == kEndianBig)
             for (std::size_t i = 0; i < expected.size(); i += w.bits / 8)
                 std::reverse(expected.begin() + static_cast<std::ptrdiff_t>(i),

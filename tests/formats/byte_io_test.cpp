@@ -54,7 +54,7 @@ TEST(CarriedChunksDeathTest, BextNeedsLittleEndianHeaderValues)
 {
     JobHarness h;
     h.job.dstEndianessValues = kEndianBig;
-    std::vector<std::uint8_t> buffer;
+    ByteBuffer buffer;
     h.job.CreateBextChunk(buffer, 0);   // nothing asked, nothing checked
     EXPECT_DEATH(h.job.CreateBextChunk(buffer, 610),
                  "Unexpected destination values endianess in -\\[AudioFile CreateBextChunk::\\]");

@@ -3,6 +3,7 @@
 #include "formats/processing_mark.h"
 #include "support/external_tools.h"
 #include "support/wav_fixtures.h"
+#include "support/stage_buffers.h"
 
 #include <gtest/gtest.h>
 
@@ -298,11 +299,11 @@ TEST(FlacWriter, DestinationsPassFlacTestWithTheBlocksInOrder)
                                      {"description", {'f'}},       {"width", pictureNumber(1)},
                                      {"height", pictureNumber(1)}, {"depth", pictureNumber(24)},
                                      {"colors", pictureNumber(0)}, {"data", {1, 2, 3}}};
-        Bytes image;
+        ByteBuffer image;
         h.job.CreateDestBufferFLAC(image);
         ASSERT_EQ(h.job.error, 0) << logText(h.log);
         const std::string path = (dir.path() / ("ours" + std::to_string(bits) + ".flac")).string();
-        writeFile(path, image);
+        writeFile(path, test::plain(image));
         EXPECT_TRUE(runQuietly("flac -t -s '" + path + "'")) << bits;
 
         const std::string listing = commandOutput("metaflac --list '" + path + "'");
@@ -353,7 +354,7 @@ TEST(FlacWriter, AnyFailedStepFailsTheJobAndWritesNothing)
         JobHarness h;
         prepare(h.job, 100, 16);
         c.damage(h.job);
-        Bytes image{1, 2, 3};
+        ByteBuffer image{1, 2, 3};
         h.job.CreateDestBufferFLAC(image);
         EXPECT_EQ(h.job.error, kErrorSave) << c.what;
         EXPECT_EQ(image, (Bytes{1, 2, 3})) << c.what;
@@ -369,7 +370,7 @@ TEST(FlacWriter, AChunkTooLargeForABlockIsNamedAndLeftOut)
     JobHarness h;
     prepare(h.job, 100, 16);
     h.job.srcID3ChunkData = chunkOf("ID3 ", Bytes(kFlacMaxApplicationBytes, 0));
-    Bytes image;
+    ByteBuffer image;
     h.job.CreateDestBufferFLAC(image);
     EXPECT_EQ(h.job.error, 0) << logText(h.log);
     EXPECT_LT(image.size(), 100000u);

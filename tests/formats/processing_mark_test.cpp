@@ -65,7 +65,7 @@ TEST(ProcessingMark, WritesTheVersionTypesAndLocalDate)
     h.job.settings.filterType_1 = EnhancementCode{1} << 11;
     h.job.settings.filterType_2 = EnhancementCode{1} << 37;
     h.job.dstEndianessValues = kEndianLittle;
-    Bytes mark{0xAA};
+    ByteBuffer mark{0xAA};
     h.job.CreateMetadataChunk(mark);
     ASSERT_EQ(mark.size(), 1 + kMarkChunkBytes);
     const std::span<const std::uint8_t> chunk(mark.data() + 1, kMarkChunkBytes);
@@ -77,7 +77,7 @@ TEST(ProcessingMark, WritesTheVersionTypesAndLocalDate)
     EXPECT_EQ(std::string(chunk.begin() + 40, chunk.end()), "2021-03-03 14:05:09 +0100 ");
 
     h.job.dstEndianessValues = kEndianBig;
-    Bytes aiff;
+    ByteBuffer aiff;
     h.job.CreateMetadataChunk(aiff);
     EXPECT_EQ(bytes::readU32BE(aiff, 4), 58u);
 }
@@ -102,7 +102,7 @@ TEST(ProcessingMark, WrittenMarkReadsBackAsLayoutTwoAndWarnsOnlyWhenAnalysing)
             h.job.settings.filterType_1 = EnhancementCode{1} << 1;    // KESTRALIN
             h.job.settings.filterType_2 = EnhancementCode{1} << 37;   // Hi-Res
             h.job.settings.warnPreprocess = warn;
-            Bytes mark;
+            ByteBuffer mark;
             h.job.CreateMetadataChunk(mark);
             h.job.ReadMetadataChunk(std::span<const std::uint8_t>(mark).subspan(8), headerOnly);
 

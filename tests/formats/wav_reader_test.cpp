@@ -1,4 +1,5 @@
 #include "support/wav_fixtures.h"
+#include "support/stage_buffers.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 
 #include "formats/processing_mark.h"
 #include "support/wav_fixtures.h"
+#include "support/stage_buffers.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,7 @@ TEST(WavWriter, OneSecondStereo16BitImageIsByteExact)
 {
     JobHarness h;
     prepare(h.job, 44100, 2, 16, 44100.0);
-    Bytes image;
+    ByteBuffer image;
     h.job.CreateDestBufferWAV(image);
     ASSERT_EQ(image.size(), 44u + 176400u + 66u);
     const Bytes header{'R',  'I',  'F', 'F', 0x76, 0xB1, 0x02, 0x00, 'W',  'A',  'V',  'E',   // 176502
@@ -52,7 +53,7 @@ TEST(WavWriter, OddAudioAndChunkLengthsArePadded)
     h.job.settings.calculateDstR128 = h.job.settings.dstBwfMetadata = true;
     h.job.srcIXMLChunkData = {'i', 'X', 'M', 'L', 3, 0, 0, 0, '<', 'a', '>'};
     h.job.srcID3ChunkData = {'I', 'D', '3', ' ', 1, 0, 0, 0, 'x'};
-    Bytes image;
+    ByteBuffer image;
     h.job.CreateDestBufferWAV(image);
     ASSERT_EQ(h.job.error, 0);
 
@@ -82,7 +83,7 @@ TEST(WavWriter, OddAudioAndChunkLengthsArePadded)
     prepare(plain.job, 5, 1, 24, 96000.0);
     plain.job.srcIXMLChunkData = h.job.srcIXMLChunkData;
     plain.job.srcID3ChunkData = h.job.srcID3ChunkData;
-    Bytes small;
+    ByteBuffer small;
     plain.job.CreateDestBufferWAV(small);
     EXPECT_EQ(small.size(), mark + 66 + 10);
 }
@@ -158,10 +159,10 @@ TEST(WavWriter, SoxReadsOurImagesWithTheSameSamples)
         prepare(h.job, c.frames, c.channels, c.bits, 44100.0);
         h.job.settings.calculateDstR128 = h.job.settings.dstBwfMetadata = true;
         h.job.srcID3ChunkData = {'I', 'D', '3', ' ', 3, 0, 0, 0, 'I', 'D', '3'};
-        Bytes image;
+        ByteBuffer image;
         h.job.CreateDestBufferWAV(image);
         const auto path = dir.path() / "ours.wav";
-        writeFile(path, image);
+        writeFile(path, test::plain(image));
         EXPECT_EQ(soxRawSamples(path.string()), h.job.dstAudioData);
     }
 }

@@ -36,7 +36,7 @@ struct Adjusting : test::SampleJob {
 TEST(LoudnessStage, AdjustmentRaisesSamplesAndValuesButNotTheRange)
 {
     Adjusting a(pinkAt(4.0, -16));
-    const std::vector<double> before = a.job.audioBuf_2;
+    const std::vector<double> before = test::plain(a.job.audioBuf_2);
     Progress quiet;
     const metrics::LoudnessMeasurement m = metrics::measureLoudness(before, 2, 48000, 32768, quiet);
     a.job.AnalyseAudioMetricsR128(4);
@@ -64,7 +64,7 @@ TEST(LoudnessStage, NoAdjustmentWithoutALoudnessValue)
          "<WARNING> Loudness not adjusted: nothing in the track is above the -70 LUFS gate"}};
     for (const auto& [signal, warning] : rows) {
         Adjusting a(signal);
-        const std::vector<double> before = a.job.audioBuf_2;
+        const std::vector<double> before = test::plain(a.job.audioBuf_2);
         a.job.AnalyseAudioMetricsR128(4);
         EXPECT_EQ(a.job.audioBuf_2, before);
         EXPECT_TRUE(a.log.contains(warning));
@@ -78,7 +78,7 @@ TEST(LoudnessStage, AFailedAllocationSetsTheErrorAndReportsNothing)
 {
     for (int failAt = 1; failAt <= 3; ++failAt) {
         Adjusting a(pinkAt(4.0, -20));
-        const std::vector<double> before = a.job.audioBuf_2;
+        const std::vector<double> before = test::plain(a.job.audioBuf_2);
         {
             const test::FailingAllocation failing(1000, failAt);
             a.job.AnalyseAudioMetricsR128(4);
@@ -86,7 +86,7 @@ TEST(LoudnessStage, AFailedAllocationSetsTheErrorAndReportsNothing)
         }
         EXPECT_EQ(a.job.error, kErrorMemory);
         EXPECT_TRUE(a.log.contains("<ERROR> Memory allocation"));
-        EXPECT_TRUE(a.job.dstMetrics.empty() && a.job.warning == 0 && a.job.audioBuf_2 == before);
+        EXPECT_TRUE(a.job.dstMetrics.empty() && a.job.warning == 0 && test::plain(a.job.audioBuf_2) == before);
     }
 }
 

@@ -193,7 +193,7 @@ void prepare(SampleJob& s, std::uint32_t frames, std::uint32_t channels = 2)
     s.log.clear();
 }
 
-using Buffer = std::vector<double> AudioFile::*;
+using Buffer = SampleBuffer AudioFile::*;
 
 // Runs one call on a stereo programme in `in` and returns `out`.
 std::vector<double> runStage(EnhancementCode type1, EnhancementCode type2, bool bass, Buffer in, Buffer out,
@@ -204,12 +204,12 @@ std::vector<double> runStage(EnhancementCode type1, EnhancementCode type2, bool 
     s.job.settings.filterType_1 = type1;
     s.job.settings.filterType_2 = type2;
     s.job.settings.useHumFilterBassCompensation = bass;
-    s.job.*out = std::vector<double>(6000, 0.0);
-    s.job.*in = programme(3000, 2);
+    s.job.*out = SampleBuffer(6000, 0.0);
+    s.job.*in = test::staged(programme(3000, 2));
     s.job.error = 0x40;
     (s.job.*method)(number);
     EXPECT_EQ(s.job.error, 0);
-    return s.job.*out;
+    return test::plain(s.job.*out);
 }
 
 TEST(HumZephraStage, EnhancementStagesAndChainCallsApplyTheKernels)
@@ -234,7 +234,7 @@ TEST(HumZephraStage, EnhancementStagesAndChainCallsApplyTheKernels)
     SampleJob s;
     prepare(s, 3000);
     s.job.settings.filterType_1 = kHumBass;
-    s.job.audioBuf_0 = in;
+    s.job.audioBuf_0 = test::staged(in);
     s.job.audioBuf_1.assign(6000, 0.0);
     s.job.StereoEnhancement(1);
     EXPECT_EQ(s.log.lines(), (std::vector<std::string>{"<Info> Apply the Hum Removal Bass Compensation enhancement",
@@ -250,7 +250,7 @@ TEST(HumRemovalStage, CD4KeepsTheRearChannelsAndUsesItsOwnBassSwitch)
     s.job.settings.useHumFilterBassCompensation = false;
     s.job.settings.useHumFilterBassCompensationCD4 = true;
     const std::vector<double> before = programme(2000, 6);
-    s.job.audioBuf_1 = before;
+    s.job.audioBuf_1 = test::staged(before);
     s.job.HumRemoval(101);
 
     std::vector<double> front(4000);

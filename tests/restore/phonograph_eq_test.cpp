@@ -359,7 +359,7 @@ TEST(PhonographAntiEQ, IsTheRecordingCurve)
     for (double rate : kRates) {
         PhonographJob anti(kAntiRiaaCode, rate, stereoImpulse(1 << 15, 0));
         anti.job.PhonographAntiEQ(1);
-        const std::vector<double> recorded = anti.job.audioBuf_1;
+        const std::vector<double> recorded = test::plain(anti.job.audioBuf_1);
         if (rate == 44100) {
             const std::array<std::pair<double, double>, 4> figures{{{20, -19.7}, {1000, -0.65}, {10000, 12.8}, {20000, 19.7}}};
             for (const auto& [hz, gainDb] : figures)

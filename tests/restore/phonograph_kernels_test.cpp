@@ -163,7 +163,7 @@ struct OptionJob : PhonographJob {
 TEST(PhonographOptions, NeedleScratchRemovalIsAZeroPhaseLowPass)
 {
     OptionJob pass(1000, 44100, 44100);
-    const std::vector<double> tone = pass.job.audioBuf_0;
+    const std::vector<double> tone = test::plain(pass.job.audioBuf_0);
     pass.job.NeedleScratchRemoval(pass.job.audioBuf_0, pass.work);
     EXPECT_LT(pass.middle(tone).second, 1e5 * 1e-3);   // unity gain, no delay
     EXPECT_EQ(pass.job.tableText(TableText::State), "Needle-Scratch Removal...");
@@ -177,7 +177,7 @@ TEST(PhonographOptions, GradientScratchLowersByThreeDecibelsThenExcites)
 {
     // The gradient stage alone: the 16th-order zero-phase low-pass at −3 dB.
     OptionJob low(1000, 48000, 48000);
-    const std::vector<double> tone = low.job.audioBuf_0;
+    const std::vector<double> tone = test::plain(low.job.audioBuf_0);
     Progress progress;
     zeroPhaseCascade(low.job.audioBuf_0, low.work, 48000, at(kGradientScratch, Rate::Hz48000), 4,
                      0.7079457843841379, progress);

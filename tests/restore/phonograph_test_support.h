@@ -39,14 +39,14 @@ struct PhonographJob : SampleJob {
         job.srcChannels = 2;
         job.dstChannels_1 = channels;
         job.dstFrames = static_cast<std::uint32_t>(stereo.size() / 2);
-        job.audioBuf_0 = std::move(stereo);
+        job.audioBuf_0 = staged(stereo);
         job.audioBuf_1.assign(std::uint64_t{job.dstFrames} * channels, 0.0);
     }
 
     std::vector<double> run()
     {
         job.PhonographEQ(1);
-        return job.audioBuf_1;
+        return plain(job.audioBuf_1);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "engine/audio_file.h"
 #include "platform/platform.h"
+#include "support/stage_buffers.h"
 
 #include <cstdint>
 #include <string>
@@ -36,7 +37,7 @@ struct SampleJob {
         job.dstChannelsStart = 0;
         job.dstEndianessData = kEndianLittle;
         job.dstFrames = static_cast<std::uint32_t>(samples.size() / channels);
-        job.audioBuf_2 = std::move(samples);
+        job.audioBuf_2 = staged(samples);
     }
 
     CapturingLog log;

@@ -24,17 +24,17 @@ struct StageJob : SampleJob {
         job.srcChannels = 2;
         job.dstChannels_1 = job.dstChannels_2 = outChannels;
         job.dstFrames = static_cast<std::uint32_t>(input.size() / 2);
-        job.audioBuf_0 = std::move(input);
+        job.audioBuf_0 = staged(input);
         job.audioBuf_1.assign(std::uint64_t{job.dstFrames} * outChannels, 0.0);
         job.error = 0x40;   // every routine clears it when it succeeds
         log.clear();
     }
 
     // Runs Enhancement 1 through the dispatcher and returns its output.
-    const std::vector<double>& run()
+    std::vector<double> run()
     {
         job.StereoEnhancement(1);
-        return job.audioBuf_1;
+        return plain(job.audioBuf_1);
     }
 };
 
