@@ -198,6 +198,15 @@ std::uint32_t repeatableSeed(const std::string& path)
     return hash;
 }
 
+// AURALUNE_STAGE_BUFFERS_ON_DISK=1 keeps every conversion's stage buffers
+// in temporary files, as for a recording too large for the memory budget:
+// a testing aid.
+bool stageBuffersForcedOnDisk()
+{
+    const char* forced = std::getenv("AURALUNE_STAGE_BUFFERS_ON_DISK");
+    return forced && std::string_view(forced) == "1";
+}
+
 // The date of a repeatable run's processing marks: SOURCE_DATE_EPOCH when
 // set (the reproducible-builds convention), else the source's modification
 // time.
@@ -426,6 +435,7 @@ int convert(CommandContext& context, const ConvertRequest& request)
             continue;
         }
         if (job.state == kStateAnalysed && job.error == 0) {
+            job.stageBuffersOnDisk.enabled = stageBuffersForcedOnDisk();
             lines.setCurrent(&job);
             queue.processQueue(ConvertSender::Other, {row});
             // A first signal lets the current file finish; no other starts.

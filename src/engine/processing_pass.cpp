@@ -5,6 +5,7 @@
 #include "engine/destination_file.h"
 #include "engine/pass_lock.h"
 #include "engine/source_samples.h"
+#include "engine/stage_memory.h"
 #include "engine/text_format.h"
 #include "enhance/dispatch_table.h"
 #include "formats/file_formats.h"
@@ -278,8 +279,6 @@ void writeDestination(AudioFile& job, const Destination& destination)
     }
 }
 
-// Everything the pass does under the processing lock, up to the written
-// file; returns early once an error is set.
 }  // namespace
 
 void readSourceSamples(AudioFile& job)
@@ -297,13 +296,51 @@ void readSourceSamples(AudioFile& job)
 
 namespace {
 
+void readConvertWrite(AudioFile& job);
+
+// A recording whose buffers would not fit the memory budget keeps them in
+// temporary files beside its destination: slower, never refused. A file
+// that cannot be had fails the pass as any allocation does, with the
+// reason as its cause.
+void readConvertWriteOnDisk(AudioFile& job)
+{
+    const AudioFile::StageBuffersOnDisk& onDisk = job.stageBuffersOnDisk;
+    StageMemoryBacking backing(destinationFolder(job), onDisk.openTemporary);
+    std::string line = "Stage buffers kept in temporary files in " + backing.folder();
+    if (onDisk.estimatedPeakBytes != 0 && onDisk.budgetBytes != 0)
+        line += formatText(" (estimated peak %llu MiB, memory budget %llu MiB)",
+                           static_cast<unsigned long long>(onDisk.estimatedPeakBytes >> 20),
+                           static_cast<unsigned long long>(onDisk.budgetBytes >> 20));
+    job.platform.log.info(line);
+    const auto noteFailure = [&job, &backing] {
+        const std::string cause = backing.failure();
+        if (cause.empty() || !job.errorCause().empty())
+            return;
+        job.platform.log.error("Stage buffers: " + cause);
+        job.setErrorCause(cause);
+    };
+    {
+        const StageMemoryScope scope(&backing);
+        const ResidentTrimmer trimmer(backing);
+        try {
+            readConvertWrite(job);
+        } catch (const std::bad_alloc&) {
+            noteFailure();
+            throw;
+        }
+    }
+    if (job.error & kErrorMemory)
+        noteFailure();
+}
+
+// Everything the pass does under the processing lock, up to the written
+// file; returns early once an error is set.
 void convertUnderLock(AudioFile& job)
 {
     Log& log = job.platform.log;
     const SettingsSnapshot& s = job.settings;
     const bool playback = (s.filterType_1 & kPhonographEqMask) != 0;
     const bool halfSpeed = playback && s.captureSpeed == 2;
-    const WindUpSpeed* windUp = playback ? findWindUpSpeed(s.captureSpeed) : nullptr;
 
     job.state = kStateConverting;
     job.setTableText(TableText::State, "Reading file...");
@@ -320,10 +357,24 @@ void convertUnderLock(AudioFile& job)
         job.error |= kErrorFrameRate;
         return;
     }
-    if (job.error == 0 && !destinationFolderWritable(job))
+    if (job.error != 0 || !destinationFolderWritable(job))
         return;
-    if (job.error == 0)
-        readSourceSamples(job);
+    if (job.stageBuffersOnDisk.enabled)
+        readConvertWriteOnDisk(job);
+    else
+        readConvertWrite(job);
+}
+
+// Reads the samples, converts them and writes the destination; returns
+// early once an error is set.
+void readConvertWrite(AudioFile& job)
+{
+    const SettingsSnapshot& s = job.settings;
+    const bool playback = (s.filterType_1 & kPhonographEqMask) != 0;
+    const bool halfSpeed = playback && s.captureSpeed == 2;
+    const WindUpSpeed* windUp = playback ? findWindUpSpeed(s.captureSpeed) : nullptr;
+
+    readSourceSamples(job);
     if (job.error != 0)
         return;
 

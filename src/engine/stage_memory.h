@@ -1,11 +1,13 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <new>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -76,6 +78,30 @@ public:
 
 private:
     StageMemoryBacking* previous_;
+};
+
+// Keeps the pages of a backing's blocks out of the resident set while it
+// lives. Mapped file pages stay resident until they are unmapped, and with
+// free memory the kernel never takes them: a pass streaming through some GB
+// of file-backed buffers would hold them all. A thread of its own looks at
+// the process's resident file pages every 10 ms and trims the backing once
+// they have grown by `limitBytes` since it started, so that the stages need
+// not report where they are.
+class ResidentTrimmer {
+public:
+    explicit ResidentTrimmer(const StageMemoryBacking& backing, std::uint64_t limitBytes = std::uint64_t{160} << 20);
+    ~ResidentTrimmer();
+    ResidentTrimmer(const ResidentTrimmer&) = delete;
+    ResidentTrimmer& operator=(const ResidentTrimmer&) = delete;
+
+private:
+    void run(std::uint64_t limitBytes);
+
+    const StageMemoryBacking& backing_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+    std::thread thread_;
 };
 
 // The backing of this thread's scope, or null.
