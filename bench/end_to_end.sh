@@ -76,6 +76,13 @@ run_cli "auralune None, hi-res off (44.1k/16)" cd.wav --set HiResType=2
 run_cli "auralune None, defaults (192k/24, halved and restored)" hires192.wav
 run_cli "auralune Phonograph A1 chain, defaults (96k/24)" needle96.wav -1 pa1
 phono_cpu=$last_cpu phono_wall=$last_wall
+mv "$work"/needle96-pa1.wav "$work/inmemory.wav"
+# The same with the stage buffers in temporary files (a recording over the
+# memory budget): peak RSS must stay under 400 MiB, the bytes the same.
+AURALUNE_STAGE_BUFFERS_ON_DISK=1 run_cli "auralune Phonograph A1 chain, stage buffers on disk (96k/24)" needle96.wav -1 pa1
+cmp -s "$work/inmemory.wav" "$work/needle96-pa1.wav" && echo "  on disk: bit-identical to the in-memory run" ||
+  echo "  on disk: OUTPUT DIFFERS from the in-memory run"
+rm -f "$work/inmemory.wav"
 run_cli "auralune Phonograph A1 chain, defaults (44.1k/16 -> 88.2k/24)" cd.wav -1 pa1
 run_cli "auralune Cassette Noise Reduction (96k/24)" needle96.wav -1 "Cassette Noise Reduction"
 run_cli "auralune Groove, defaults (44.1k/16 -> 88.2k/24)" cd.wav -1 Groove
