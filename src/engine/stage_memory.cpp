@@ -43,6 +43,10 @@ Registry& registry()
 
 thread_local StageMemoryBacking* tCurrent = nullptr;
 
+// Anonymous blocks from this size on are mapped populated (owner 0 in the
+// registry: never trimmed).
+constexpr std::size_t kPopulatedMinBytes = std::size_t{64} << 20;
+
 // Errors of O_TMPFILE that mean the file system or the system lacks it.
 bool unnamedUnsupported(int code)
 {
@@ -214,7 +218,19 @@ void* allocateLarge(std::size_t bytes)
 {
     if (tCurrent)
         return tCurrent->map(bytes);
-    return ::operator new(bytes);
+    if (bytes < kPopulatedMinBytes)
+        return ::operator new(bytes);
+    // Every page of a stage buffer is written at once (the zeroing, or the
+    // stage filling it): asked for all together, the kernel clears them in
+    // one call instead of taking a fault for each.
+    void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (block == MAP_FAILED)
+        throw std::bad_alloc();
+    Registry& r = registry();
+    const std::lock_guard lock(r.mutex);
+    r.regions.emplace(reinterpret_cast<std::uintptr_t>(block), Region{bytes, 0});
+    ++r.count;
+    return block;
 }
 
 void deallocateLarge(void* block) noexcept

@@ -367,9 +367,10 @@ private:
             }
             if (!source_.read(spot.position + 16 + offset, samples))
                 return fail("Cannot read the file", kErrorOpen);
-            job_.CreateSrcAudioData(samples.data(), samples.size());
-            if (job_.error & kErrorMemory)
-                return false;
+            // Moved in rather than copied (CreateSrcAudioData), which would
+            // fault in a second image of the samples; `needed` is the size
+            // that copy checks.
+            job_.srcAudioData = std::move(samples);
         }
         log_.info(" SSND chunk is good");
         return true;
