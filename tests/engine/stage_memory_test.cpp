@@ -53,7 +53,15 @@ TEST(StageMemory, MappedBlocksKeepTheirDataThroughTrimsAndAreFreedOnAnotherThrea
 
     std::thread([moved = std::move(large)]() mutable { SampleBuffer().swap(moved); }).join();
     EXPECT_EQ(stage_memory::mappedBlockCount(), before);
+
+    // Outside a scope, blocks from 64 MiB on are anonymous mappings, freed
+    // the same way.
+    SampleBuffer populated(std::size_t{8} << 20);
+    EXPECT_EQ(stage_memory::mappedBlockCount(), before + 1);
     EXPECT_EQ(backing.mappedBytes(), 0u);
+    EXPECT_TRUE(populated.front() == 0.0 && populated.back() == 0.0);
+    std::thread([moved = std::move(populated)]() mutable { SampleBuffer().swap(moved); }).join();
+    EXPECT_EQ(stage_memory::mappedBlockCount(), before);
     EXPECT_TRUE(backing.failure().empty());
 }
 
