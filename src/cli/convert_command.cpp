@@ -435,7 +435,8 @@ int convert(CommandContext& context, const ConvertRequest& request)
             continue;
         }
         if (job.state == kStateAnalysed && job.error == 0) {
-            job.stageBuffersOnDisk.enabled = stageBuffersForcedOnDisk();
+            if (stageBuffersForcedOnDisk())
+                job.stageBuffersOnDisk.enabled = true;
             lines.setCurrent(&job);
             queue.processQueue(ConvertSender::Other, {row});
             // A first signal lets the current file finish; no other starts.
