@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 #include <numeric>
+#include <type_traits>
 #include <vector>
 
 namespace auralune {
@@ -70,6 +71,26 @@ template <std::size_t Width, std::size_t Block, std::size_t Channels>
         }
 }
 
+// Lane selectors for __builtin_shuffle over two vectors of Width doubles.
+typedef long long ShuffleMask2 __attribute__((vector_size(16)));
+typedef long long ShuffleMask4 __attribute__((vector_size(32)));
+
+// The lanes that give output samples [from, from + Width) of frames of
+// `Channels` samples taken in turn from two vectors of whole frames (lanes
+// [0, Width) and [Width, 2 × Width) of the shuffle): even frame, odd frame,
+// even, ...
+template <std::size_t Width, std::size_t Channels>
+constexpr std::array<long long, Width> interleaveLanes(std::size_t from)
+{
+    std::array<long long, Width> lanes{};
+    for (std::size_t i = 0; i < Width; ++i) {
+        const std::size_t frame = (from + i) / Channels;
+        const std::size_t channel = (from + i) % Channels;
+        lanes[i] = static_cast<long long>((frame % 2) * Width + frame / 2 * Channels + channel);
+    }
+    return lanes;
+}
+
 // Interpolation by a half-band kernel: the even phase is the single tap
 // soleEvenTap, so the even outputs are scaled input frames and only the odd
 // phase is summed. Called with twice interpolateBlock's groups, so that it
@@ -100,13 +121,35 @@ template <std::size_t Width, std::size_t Block, std::size_t Channels>
     }
     const double evenTap = plan.taps[0][plan.soleEvenTap];
     const double* centre = x + plan.soleEvenTap * Channels;
-    double oddSums[kSamples];
-    std::memcpy(oddSums, odd, sizeof oddSums);
-    for (std::size_t b = 0; b < Block; ++b)
-        for (std::size_t c = 0; c < Channels; ++c) {
-            y[2 * b * Channels + c] = centre[b * Channels + c] * evenTap;
-            y[(2 * b + 1) * Channels + c] = oddSums[b * Channels + c];
+    if constexpr (Width % Channels == 0) {
+        // Each vector holds whole frames: with the even outputs of the same
+        // frames it makes two vectors of output, frames alternating.
+        using Mask = std::conditional_t<Width == 2, ShuffleMask2, ShuffleMask4>;
+        constexpr auto kFirst = interleaveLanes<Width, Channels>(0);
+        constexpr auto kSecond = interleaveLanes<Width, Channels>(Width);
+        Mask first, second;
+        for (std::size_t i = 0; i < Width; ++i) {
+            first[i] = kFirst[i];
+            second[i] = kSecond[i];
         }
+        for (std::size_t v = 0; v < kVectors; ++v) {
+            V even;
+            std::memcpy(&even, centre + v * Width, sizeof even);
+            even *= evenTap;
+            const V firstHalf = __builtin_shuffle(even, odd[v], first);
+            const V secondHalf = __builtin_shuffle(even, odd[v], second);
+            std::memcpy(y + 2 * v * Width, &firstHalf, sizeof firstHalf);
+            std::memcpy(y + (2 * v + 1) * Width, &secondHalf, sizeof secondHalf);
+        }
+    } else {
+        double oddSums[kSamples];
+        std::memcpy(oddSums, odd, sizeof oddSums);
+        for (std::size_t b = 0; b < Block; ++b)
+            for (std::size_t c = 0; c < Channels; ++c) {
+                y[2 * b * Channels + c] = centre[b * Channels + c] * evenTap;
+                y[(2 * b + 1) * Channels + c] = oddSums[b * Channels + c];
+            }
+    }
 }
 
 // Decimation (one phase, stride 2, a kernel of even length): the taps are
