@@ -71,6 +71,30 @@ template <std::size_t Width, std::size_t Block, std::size_t Channels>
         }
 }
 
+// One phase's sums for Vectors vectors of samples side by side:
+// acc[v] += taps[j] × the samples at x + j × stride + v × Width, for j in
+// [0, length), in tap order.
+template <std::size_t Width, std::size_t Vectors>
+[[gnu::always_inline]] inline void sumTaps(typename LanesOf<Width>::type (&acc)[Vectors], const double* taps,
+                                           std::size_t length, const double* x, std::size_t stride)
+{
+    using V = typename LanesOf<Width>::type;
+    for (std::size_t j = 0; j < length; ++j, x += stride) {
+        // An empty statement that hides where `x` points: otherwise the
+        // optimiser sees that a later tap loads the same samples again and
+        // keeps them for it, in more registers than there are, spilling on
+        // every tap (twice the time).
+        asm("" : "+r"(x));
+        const double tap = taps[j];
+#pragma GCC unroll 8
+        for (std::size_t v = 0; v < Vectors; ++v) {
+            V samples;
+            std::memcpy(&samples, x + v * Width, sizeof samples);
+            acc[v] += samples * tap;
+        }
+    }
+}
+
 // Lane selectors for __builtin_shuffle over two vectors of Width doubles.
 typedef long long ShuffleMask2 __attribute__((vector_size(16)));
 typedef long long ShuffleMask4 __attribute__((vector_size(32)));
@@ -103,22 +127,7 @@ template <std::size_t Width, std::size_t Block, std::size_t Channels>
     static_assert(kSamples % Width == 0);
     constexpr std::size_t kVectors = kSamples / Width;
     V odd[kVectors] = {};
-    const double* oddTaps = plan.taps[1];
-    const double* frames = x;
-    for (std::size_t j = 0; j < plan.length; ++j, frames += Channels) {
-        // An empty statement that hides where `frames` points: otherwise the
-        // optimiser sees that a later tap loads the same samples again and
-        // keeps them for it, in more registers than there are, spilling on
-        // every tap (twice the time).
-        asm("" : "+r"(frames));
-        const double oddTap = oddTaps[j];
-#pragma GCC unroll 8
-        for (std::size_t v = 0; v < kVectors; ++v) {
-            V samples;
-            std::memcpy(&samples, frames + v * Width, sizeof samples);
-            odd[v] += samples * oddTap;
-        }
-    }
+    sumTaps<Width>(odd, plan.taps[1], plan.length, x, Channels);
     const double evenTap = plan.taps[0][plan.soleEvenTap];
     const double* centre = x + plan.soleEvenTap * Channels;
     if constexpr (Width % Channels == 0) {
@@ -381,16 +390,7 @@ template <std::size_t Width>
     static_assert(kSeriesBlock % (kSumVectors * Width) == 0);
     for (std::size_t n = 0; n < count; n += kSumVectors * Width) {
         V acc[kSumVectors] = {};
-        const double* x = series + n;
-        for (std::size_t j = 0; j < length; ++j, x += channels) {
-            const double tap = taps[j];
-#pragma GCC unroll 8
-            for (std::size_t v = 0; v < kSumVectors; ++v) {
-                V samples;
-                std::memcpy(&samples, x + v * Width, sizeof samples);
-                acc[v] += samples * tap;
-            }
-        }
+        sumTaps<Width>(acc, taps, length, series + n, channels);
         for (std::size_t v = 0; v < kSumVectors; ++v) {
             V term;
             std::memcpy(&term, addend + n + v * Width, sizeof term);
@@ -469,8 +469,9 @@ void decimateHalfBand(std::span<const double> in, std::span<double> out, std::si
         // The centre tap's products, rounded on their own before the sum is
         // added; the rest of a last, short chunk is silence.
         const double* even = in.data() + 2 * begin * channels;
+        const std::size_t width = Channels != 0 ? Channels : channels;
         for (std::size_t f = 0; f < frames; ++f)
-            for (std::size_t c = 0; c < (Channels != 0 ? Channels : channels); ++c)
+            for (std::size_t c = 0; c < width; ++c)
                 centreTerms[f * channels + c] = kernel.centre * even[2 * f * channels + c];
         std::fill(centreTerms.begin() + static_cast<std::ptrdiff_t>(count), centreTerms.end(), 0.0);
         double* y = out.data() + begin * channels;
