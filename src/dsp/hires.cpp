@@ -218,11 +218,20 @@ template <std::size_t Width, std::size_t Block, std::size_t Phases, std::size_t 
 
 // One group of any channel count, its taps limited to [jBegin, jEnd), the
 // input frames that exist; the others meet silence.
-template <std::size_t Phases>
-void clippedGroup(const FirPlan<Phases>& plan, const double* in, std::size_t channels, std::ptrdiff_t base,
+template <std::size_t Phases, bool SoleEven>
+[[gnu::always_inline]] inline void clippedGroup(const FirPlan<Phases>& plan, const double* in, std::size_t channels, std::ptrdiff_t base,
                   std::size_t jBegin, std::size_t jEnd, double* y)
 {
     for (std::size_t p = 0; p < Phases; ++p) {
+        if (SoleEven && p == 0) {
+            const std::size_t j = plan.soleEvenTap;
+            const bool exists = j >= jBegin && j < jEnd;
+            for (std::size_t c = 0; c < channels; ++c)
+                y[c] = exists ? in[static_cast<std::size_t>(base + static_cast<std::ptrdiff_t>(j)) * channels + c] *
+                                    plan.taps[0][j]
+                              : 0.0;
+            continue;
+        }
         for (std::size_t c = 0; c < channels; ++c) {
             double sum = 0;
             for (std::size_t j = jBegin; j < jEnd; ++j)
@@ -269,7 +278,8 @@ template <std::size_t Width, std::size_t Phases, std::size_t Channels, bool Sole
         } else {
             const std::ptrdiff_t jBegin = std::clamp<std::ptrdiff_t>(-base, 0, length);
             const std::ptrdiff_t jEnd = std::clamp<std::ptrdiff_t>(frames - base, jBegin, length);
-            clippedGroup(plan, in, Channels, base, static_cast<std::size_t>(jBegin), static_cast<std::size_t>(jEnd), y);
+            clippedGroup<Phases, SoleEven>(plan, in, Channels, base, static_cast<std::size_t>(jBegin),
+                                           static_cast<std::size_t>(jEnd), y);
             ++g;
         }
         while (static_cast<std::uint64_t>(g) >= nextReport) {
@@ -320,7 +330,7 @@ void runFixed(const FirPlan<Phases>& plan, const double* in, std::size_t inFrame
 
 // Any other channel count: every group through the clipped path, which
 // handles the interior as well.
-template <std::size_t Phases>
+template <std::size_t Phases, bool SoleEven>
 void runDynamic(const FirPlan<Phases>& plan, const double* in, std::size_t inFrames, std::size_t channels, double* out,
                 std::size_t groups, Progress& progress)
 {
@@ -332,7 +342,7 @@ void runDynamic(const FirPlan<Phases>& plan, const double* in, std::size_t inFra
         const std::ptrdiff_t base = static_cast<std::ptrdiff_t>(g * plan.stride) + plan.first;
         const std::ptrdiff_t jBegin = std::clamp<std::ptrdiff_t>(-base, 0, length);
         const std::ptrdiff_t jEnd = std::clamp<std::ptrdiff_t>(frames - base, jBegin, length);
-        clippedGroup(plan, in, channels, base, static_cast<std::size_t>(jBegin), static_cast<std::size_t>(jEnd),
+        clippedGroup<Phases, SoleEven>(plan, in, channels, base, static_cast<std::size_t>(jBegin), static_cast<std::size_t>(jEnd),
                      out + g * Phases * channels);
         if (--untilReport == 0) {
             progress.advance();
@@ -354,11 +364,14 @@ void run(const FirPlan<Phases>& plan, std::span<const double> in, std::size_t in
     case 2:
         runFixed<Phases, 2, SoleEven>(plan, in.data(), inFrames, out.data(), groups, progress);
         break;
+    case 4:
+        runFixed<Phases, 4, SoleEven>(plan, in.data(), inFrames, out.data(), groups, progress);
+        break;
     case 6:
         runFixed<Phases, 6, SoleEven>(plan, in.data(), inFrames, out.data(), groups, progress);
         break;
     default:
-        runDynamic<Phases>(plan, in.data(), inFrames, channels, out.data(), groups, progress);
+        runDynamic<Phases, SoleEven>(plan, in.data(), inFrames, channels, out.data(), groups, progress);
         break;
     }
 }

@@ -70,8 +70,8 @@ void expectClose(const std::vector<double>& a, const std::vector<double>& b, dou
 TEST(HiResConverters, MatchTheDirectDefinitionForEveryLengthAndChannelCount)
 {
     // Lengths shorter than the kernels, odd, and with a remainder after the
-    // interior blocks; channel counts with a fixed-width path (1, 2, 6) and without (3).
-    for (std::uint32_t channels : {1u, 2u, 3u, 6u})
+    // interior blocks; channel counts with a fixed-width path (1, 2, 4, 6) and without (3).
+    for (std::uint32_t channels : {1u, 2u, 3u, 4u, 6u})
         for (std::size_t frames : {0u, 1u, 5u, 130u, 1003u}) {
             SCOPED_TRACE(testing::Message() << channels << " channels, " << frames << " frames");
             const auto x = noise(frames * channels, static_cast<unsigned>(frames + channels));

@@ -94,7 +94,7 @@ TEST(HiResWide, DecimationIsFlatRejectsAliasesAndAddsNoDelay)
 TEST(HiResWide, HalfBandConvertersMatchTheGeneralOnes)
 {
     const std::span<const double> kernel = wideKernel();
-    for (std::uint32_t channels : {1u, 2u, 3u, 6u}) {
+    for (std::uint32_t channels : {1u, 2u, 3u, 4u, 6u}) {
         for (std::size_t frames : {0u, 1u, 2u, 5u, 71u, 72u, 73u, 150u, 301u, 4171u}) {
             std::vector<double> x(frames * channels);
             for (std::size_t i = 0; i < x.size(); ++i)
