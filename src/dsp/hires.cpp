@@ -454,10 +454,11 @@ void gatherOddFrames(const double* in, std::size_t channels, std::size_t inFrame
     const std::ptrdiff_t end = std::clamp<std::ptrdiff_t>(oddFrames - origin, begin, size);
     double* to = series.data();
     std::fill(to, to + static_cast<std::size_t>(begin) * width, 0.0);
-    const double* from = in + (2 * static_cast<std::size_t>(origin + begin) + 1) * width;
-    for (std::size_t i = static_cast<std::size_t>(begin); i < static_cast<std::size_t>(end); ++i, from += 2 * width)
+    for (std::ptrdiff_t i = begin; i < end; ++i) {
+        const double* from = in + (2 * static_cast<std::size_t>(origin + i) + 1) * width;
         for (std::size_t c = 0; c < width; ++c)
-            to[i * width + c] = from[c];
+            to[static_cast<std::size_t>(i) * width + c] = from[c];
+    }
     std::fill(to + static_cast<std::size_t>(end) * width, to + series.size(), 0.0);
 }
 
