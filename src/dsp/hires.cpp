@@ -365,7 +365,12 @@ void run(const FirPlan<Phases>& plan, std::span<const double> in, std::size_t in
         runFixed<Phases, 2, SoleEven>(plan, in.data(), inFrames, out.data(), groups, progress);
         break;
     case 4:
-        runFixed<Phases, 4, SoleEven>(plan, in.data(), inFrames, out.data(), groups, progress);
+        // The standard kernels keep the general loop for four channels, so
+        // their output stays what it always was to the last bit.
+        if constexpr (SoleEven)
+            runFixed<Phases, 4, SoleEven>(plan, in.data(), inFrames, out.data(), groups, progress);
+        else
+            runDynamic<Phases, SoleEven>(plan, in.data(), inFrames, channels, out.data(), groups, progress);
         break;
     case 6:
         runFixed<Phases, 6, SoleEven>(plan, in.data(), inFrames, out.data(), groups, progress);
