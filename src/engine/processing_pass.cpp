@@ -4,6 +4,7 @@
 #include "engine/audio_file.h"
 #include "engine/destination_file.h"
 #include "engine/pass_lock.h"
+#include "engine/peak_estimate.h"
 #include "engine/source_samples.h"
 #include "engine/text_format.h"
 #include "enhance/dispatch_table.h"
@@ -23,9 +24,7 @@ namespace {
 
 constexpr const char* kProcessMethod = "-[AudioFile ProcessFileThread:]";
 constexpr EnhancementCode kHiRes = kEnhancementTypes[37].code();
-constexpr EnhancementCode kGroove = kEnhancementTypes[28].code();
 static_assert(kEnhancementTypes[37].displayName == "Hi-Res");
-static_assert(kEnhancementTypes[28].displayName == "Groove");
 
 // The 4 GB limit of RIFF and AIFF sizes.
 constexpr std::uint64_t kFourGigabytes = 4'294'967'296;
@@ -73,17 +72,6 @@ std::string minutesAndSeconds(unsigned long from, unsigned long to)
 unsigned long wholeSeconds(std::uint32_t frames, double rate)
 {
     return static_cast<unsigned long>(frames / rate);
-}
-
-// Hi-res processing: 24-bit output for every rate, and 44.1/48 kHz doubled.
-// The groove model and the LP distortion canceller need the headroom of
-// the doubled rate, so they bring it whatever the setting says.
-bool hiResApplies(const SettingsSnapshot& s)
-{
-    const EnhancementCode e1 = s.filterType_1;
-    const EnhancementCode e2 = s.filterType_2;
-    return e1 == kHiRes || s.hiResType == 1 || e1 == kGroove || e2 == kGroove ||
-           (s.useLpDistortionCancel && ((e1 | e2) & kPhonographEqMask) != 0);
 }
 
 std::string_view fileTypeText(int fileType)
