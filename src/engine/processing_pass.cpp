@@ -348,8 +348,10 @@ void AudioFile::ProcessFileThread(const SettingsSnapshot& snapshot)
     setFilterTableText(*this);
     postRefresh();
 
+    // Admitted beside the running passes when its estimated peak fits.
+    const std::uint64_t peak = passLock ? peakBytes(passShape(*this, settings)) : 0;
     if (passLock)
-        passLock->lock(this);
+        settings.exceedsMemoryBudget = passLock->lock(this, peak);
     if (error != 0)
         raiseAssertion("There is an error too early in the thread in %s", kProcessMethod);
 
@@ -382,7 +384,7 @@ void AudioFile::ProcessFileThread(const SettingsSnapshot& snapshot)
     // From here on the queue may remove the job: touch nothing of it.
     state = finalState;
     if (passLock)
-        passLock->unlock();
+        passLock->unlock(peak);
 }
 
 std::thread AudioFile::processingThread(const SettingsSnapshot& snapshot)
