@@ -24,20 +24,20 @@ constexpr std::uint64_t kFixedBytes = 16 * kMiB;
 
 // Measured peaks (`/usr/bin/time -f %M auralune-cli convert -q`, 60 s
 // stereo sources, 30 s at 192 kHz) against this estimate, in MiB:
-//   None 44.1/16 doubled to 88.2/24          132   137
-//   None 44.1/16 kept (Hi-Res off)            61    66
-//   None 44.1/16, loudness adjusted          132   137
-//   None 192/24, halved and restored         186   192
-//   Phonograph A1 default chain, 96/24       187   192
-//   Phonograph A1, 44.1/16 doubled           173   177
-//   Phonograph A1 with wow correction, 96/24 189   192
-//   CD-4 96/24, four channels out            538   543
-//   Lumora 51 44.1/16 to six-channel FLAC    374   379
-// and on 10-minute sources (the speed work's figures): None 44.1/16 1222
-// against 1226, Phonograph A1 96/24 1769 against 1776. Wow correction and
-// the loudness measurement hold no buffer of a stage's size; the phonograph
-// chain holds its input and its own output at its peak. The buffers are
-// counted with 3 % to spare for the allocator's rounding.
+//   None 44.1/16 doubled to 88.2/24          132   141
+//   None 44.1/16 kept (Hi-Res off)            61    68
+//   None 44.1/16, loudness adjusted          132   141
+//   None 192/24, halved and restored         186   197
+//   Phonograph A1 default chain, 96/24       187   197
+//   Phonograph A1, 44.1/16 doubled           173   183
+//   Phonograph A1 with wow correction, 96/24 189   197
+//   CD-4 96/24, four channels out            538   560
+//   Lumora 51 44.1/16 to six-channel FLAC    374   391
+// and on 10-minute sources: None 44.1/16 1222 against 1265, Phonograph A1
+// 96/24 1769 against 1829, CD-4 96/24 5285 against 5456. Wow correction
+// and the loudness measurement hold no buffer of a stage's size; the
+// phonograph chain holds its input and its own output at its peak. The
+// buffers are counted with 3 % to spare for the allocator's rounding.
 
 bool passesThrough(EnhancementCode code, std::uint32_t inChannels, std::uint32_t outChannels)
 {

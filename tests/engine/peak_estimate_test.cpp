@@ -13,7 +13,8 @@ constexpr EnhancementCode kLumora51 = 0x100;
 constexpr EnhancementCode kCd4 = 0x100000000000;
 
 // Peak resident memory of whole conversions of 60 s stereo sources, measured
-// with `/usr/bin/time -f %M auralune-cli convert -q` (30 s for 192 kHz).
+// with `/usr/bin/time -f %M auralune-cli convert -q` (30 s for 192 kHz),
+// and three of them on 10-minute sources.
 struct Measured {
     const char* what;
     double rate;
@@ -39,6 +40,9 @@ const Measured kMeasured[] = {
      [](SettingsSnapshot& s) { s.useWowCorrection = true; }, 189},
     {"CD-4 96 kHz", 96000, 24, 60, kCd4, 1, noTweak, 538},
     {"Lumora 51 44.1 kHz to FLAC", 44100, 16, 60, kLumora51, 16, noTweak, 374},
+    {"None 44.1 kHz doubled, 10 minutes", 44100, 16, 600, kEnhancementNone, 1, noTweak, 1222},
+    {"Phonograph A1 96 kHz, 10 minutes", 96000, 24, 600, kPhonographA1, 1, noTweak, 1769},
+    {"CD-4 96 kHz, 10 minutes", 96000, 24, 600, kCd4, 1, noTweak, 5285},
 };
 
 TEST(PeakEstimate, BoundsTheMeasuredPeakWithinAQuarter)

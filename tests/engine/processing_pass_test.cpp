@@ -235,6 +235,22 @@ TEST(ProcessingPass, TwoPassesRacingForOneNameGetTwoNames)
     EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"Song.wav", "Song-ke.wav", "Song-ke-1.wav"}));
 }
 
+// A pass whose estimated peak alone exceeds the memory budget is admitted
+// all the same, told so, and converts.
+TEST(ProcessingPass, APassOverTheMemoryBudgetIsToldSoAndConverts)
+{
+    TempDir dir;
+    const fs::path source = stereoWav(dir.path(), "Big.wav", 44100, 1000, tone);
+    for (const std::uint64_t budget : {std::uint64_t{1024}, PassLock::kNoBudget}) {
+        Conversion c(source);
+        c.lock.setLimits(4, budget);
+        c.convert();
+        ASSERT_EQ(c.job.state, kStateConverted) << c.text(TableText::State);
+        EXPECT_EQ(c.job.settings.exceedsMemoryBudget, budget == 1024);
+        EXPECT_TRUE(c.lockIsFree());
+    }
+}
+
 TEST(ProcessingPass, AFolderThatCannotTakeTheFileFailsWithCannotSaveFile)
 {
     TempDir dir;
