@@ -67,19 +67,5 @@ TEST(PeakEstimate, BoundsTheMeasuredPeakWithinAQuarter)
     }
 }
 
-TEST(PeakEstimate, GrowsWithFramesAndChannels)
-{
-    PassShape shape;
-    shape.srcFrames = 1'000'000;
-    const std::uint64_t stereo = peakBytes(shape);
-    shape.srcFrames = 2'000'000;
-    const std::uint64_t longer = peakBytes(shape);
-    EXPECT_EQ(longer - stereo, stereo - peakBytes(PassShape{}));
-    shape.stage1Channels = shape.stage2Channels = shape.writtenChannels = 6;
-    shape.stage1PassesThrough = false;
-    // The six-channel stage buffer and its stereo input live together.
-    EXPECT_GE(peakBytes(shape), (6 + 2) * sizeof(double) * 2'000'000u);
-}
-
 }  // namespace
 }  // namespace auralune
