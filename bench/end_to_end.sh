@@ -7,7 +7,9 @@
 # Generates stereo test files (16-bit 44.1 kHz, 24-bit 96 kHz needle-drop
 # style, 24-bit 192 kHz), converts each with the defaults and with the
 # default phonograph chain, and prints x-realtime (audio seconds per wall
-# second) and peak RSS. Needs a build in build/ (scripts/build.sh) and sox.
+# second) and peak RSS; then a batch of 8 two-minute files with -j 2 against
+# -j 1 (the throughput ratio). Needs a build in build/ (scripts/build.sh)
+# and sox.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 minutes=${1:-10}
@@ -77,9 +79,9 @@ run_cli "auralune None, defaults (192k/24, halved and restored)" hires192.wav
 run_cli "auralune Phonograph A1 chain, defaults (96k/24)" needle96.wav -1 pa1
 phono_cpu=$last_cpu phono_wall=$last_wall
 mv "$work"/needle96-pa1.wav "$work/inmemory.wav"
-# The same with the stage buffers in temporary files (a recording over the
-# memory budget): peak RSS must stay under 400 MiB, the bytes the same.
-AURALUNE_STAGE_BUFFERS_ON_DISK=1 run_cli "auralune Phonograph A1 chain, stage buffers on disk (96k/24)" needle96.wav -1 pa1
+# The same over a memory budget of 256 MiB: the stage buffers go to
+# temporary files; peak RSS must stay under 400 MiB, the bytes the same.
+run_cli "auralune Phonograph A1 chain, MemoryBudget 256 (96k/24)" needle96.wav -1 pa1 --set MemoryBudget=256
 cmp -s "$work/inmemory.wav" "$work/needle96-pa1.wav" && echo "  on disk: bit-identical to the in-memory run" ||
   echo "  on disk: OUTPUT DIFFERS from the in-memory run"
 rm -f "$work/inmemory.wav"
@@ -100,3 +102,22 @@ ratio "auralune None 44.1k -> 88.2k against sox rate -v 88200" "$none_cpu" "$non
 run_sox "sox rate -v 96000 (192k/24 -> 96k/24)" hires192.wav rate -v 96000
 run_sox "sox riaa (96k/24)" needle96.wav riaa
 ratio "auralune Phonograph A1 96k against sox riaa" "$phono_cpu" "$phono_wall" "$last_cpu" "$last_wall"
+
+# A batch of 8 two-minute files (44.1k/16, defaults) two at a time against
+# one at a time: the throughput ratio of `-j 2` over `-j 1`.
+mkdir -p "$work/batch" "$work/batch-out"
+sox -n -r 44100 -b 16 -c 2 "$work/batch/b1.wav" synth 120 sine 220 sine 3300 pinknoise gain -12 2>/dev/null
+for i in 2 3 4 5 6 7 8; do cp "$work/batch/b1.wav" "$work/batch/b$i.wav"; done
+batch_run() {   # jobs
+  rm -f "$work/batch-out"/*
+  read -r last_wall rss last_cpu user sys < <(measure "$cli" convert -q --repeatable -j "$1" \
+    --output-dir "$work/batch-out" "$work"/batch/b*.wav)
+  awk -v jobs="$1" -v wall="$last_wall" -v cpu="$last_cpu" -v rss="$rss" \
+    'BEGIN { printf "%-62s %7.1f s  CPU %6.2f s  %6.1fx realtime  peak RSS %7.1f MiB\n",
+             "auralune batch of 8 two-minute files, -j " jobs, wall, cpu, 960 / wall, rss / 1024 }'
+}
+batch_run 1
+one_wall=$last_wall
+batch_run 2
+awk -v one="$one_wall" -v two="$last_wall" \
+  'BEGIN { printf "%-62s %.2fx the throughput of -j 1\n", "auralune batch -j 2", one / two }'

@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -12,109 +13,91 @@ using namespace auralune;
 
 constexpr double kSeconds = 60;
 
-// Stereo programme of `frames` frames: two tones per channel.
-std::vector<double> programme(std::uint64_t frames)
+// `samples` samples of programme: two tones.
+std::vector<double> programme(std::uint64_t samples)
 {
-    std::vector<double> v(2 * frames);
+    std::vector<double> v(samples);
     for (std::uint64_t i = 0; i < v.size(); ++i)
         v[i] = 8000.0 * std::sin(0.01 * static_cast<double>(i)) + 300.0 * std::sin(0.37 * static_cast<double>(i));
     return v;
 }
 
-// "x_realtime": seconds of audio converted per second of work.
-void reportRealtime(benchmark::State& state)
+// A minute of stereo at `rate` (or as many samples in frames of
+// state.range(0) channels) through one converter, `outputRatio` output
+// frames per input frame. "x_realtime": seconds of stereo converted per
+// second of work.
+template <class Convert>
+void convertMinute(benchmark::State& state, double rate, double outputRatio, Convert convert)
 {
+    const auto channels = static_cast<std::uint32_t>(state.range(0));
+    const auto frames = static_cast<std::uint64_t>(rate * kSeconds * 2 / channels);
+    const auto in = programme(frames * channels);
+    std::vector<double> out(static_cast<std::size_t>(static_cast<double>(in.size()) * outputRatio));
+    for (auto _ : state) {
+        // The converters count input frames when doubling, output frames when halving.
+        Progress progress{Progress::stepFor(std::min(in.size(), out.size()) / channels), 0, {}};
+        convert(in, out, channels, progress);
+        benchmark::DoNotOptimize(out.data());
+    }
     state.counters["x_realtime"] =
         benchmark::Counter(kSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-// DualUpSample: 60 s of 44.1 kHz stereo to 88.2 kHz.
+// Each place of the hi-res path with the standard kernel and beside it the
+// wide-band one ("HiResFilter" Wide). Doubling 44.1 kHz is for stereo only;
+// the other two take the source's channels, or six for surround (four: a
+// count without a loop of its own).
+
+// DualUpSample: 44.1 kHz to 88.2 kHz.
 void BM_DualUpSample(benchmark::State& state)
 {
-    const auto in = programme(static_cast<std::uint64_t>(44100 * kSeconds));
-    std::vector<double> out(2 * in.size());
-    const InterpolationKernel& kernel = dualUpSamplePhases();
-    for (auto _ : state) {
-        Progress progress{Progress::stepFor(in.size() / 2), 0, {}};
-        interpolateByTwo(in, out, 2, kernel, progress);
-        benchmark::DoNotOptimize(out.data());
-    }
-    reportRealtime(state);
+    convertMinute(state, 44100, 2, [](const auto& in, auto& out, std::uint32_t channels, Progress& progress) {
+        interpolateByTwo(in, out, channels, dualUpSamplePhases(), progress);
+    });
 }
-BENCHMARK(BM_DualUpSample)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DualUpSample)->Arg(2)->Unit(benchmark::kMillisecond);
 
-// QuadDownSample: 60 s of 192 kHz stereo to 96 kHz.
-void BM_QuadDownSample(benchmark::State& state)
-{
-    const auto in = programme(static_cast<std::uint64_t>(192000 * kSeconds));
-    std::vector<double> out(in.size() / 2);
-    const auto kernel = quadDownSampleKernel();
-    for (auto _ : state) {
-        Progress progress{Progress::stepFor(out.size() / 2), 0, {}};
-        decimateByTwo(in, out, 2, kernel, progress);
-        benchmark::DoNotOptimize(out.data());
-    }
-    reportRealtime(state);
-}
-BENCHMARK(BM_QuadDownSample)->Unit(benchmark::kMillisecond);
-
-// QuadUpSample: 60 s of 96 kHz stereo back to 192 kHz.
-void BM_QuadUpSample(benchmark::State& state)
-{
-    const auto in = programme(static_cast<std::uint64_t>(96000 * kSeconds));
-    std::vector<double> out(2 * in.size());
-    const InterpolationKernel& kernel = quadUpSamplePhases();
-    for (auto _ : state) {
-        Progress progress{Progress::stepFor(in.size() / 2), 0, {}};
-        interpolateByTwo(in, out, 2, kernel, progress);
-        benchmark::DoNotOptimize(out.data());
-    }
-    reportRealtime(state);
-}
-BENCHMARK(BM_QuadUpSample)->Unit(benchmark::kMillisecond);
-
-// The wide-band kernel ("HiResFilter" Wide) in the three places.
 void BM_WideDualUpSample(benchmark::State& state)
 {
-    const auto in = programme(static_cast<std::uint64_t>(44100 * kSeconds));
-    std::vector<double> out(2 * in.size());
-    for (auto _ : state) {
-        Progress progress{Progress::stepFor(in.size() / 2), 0, {}};
-        interpolateByTwo(in, out, 2, widePhases(), progress);
-        benchmark::DoNotOptimize(out.data());
-    }
-    reportRealtime(state);
+    convertMinute(state, 44100, 2, [](const auto& in, auto& out, std::uint32_t channels, Progress& progress) {
+        interpolateByTwo(in, out, channels, widePhases(), progress);
+    });
 }
-BENCHMARK(BM_WideDualUpSample)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WideDualUpSample)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// QuadDownSample: 192 kHz to 96 kHz.
+void BM_QuadDownSample(benchmark::State& state)
+{
+    convertMinute(state, 192000, 0.5, [](const auto& in, auto& out, std::uint32_t channels, Progress& progress) {
+        decimateByTwo(in, out, channels, quadDownSampleKernel(), progress);
+    });
+}
+BENCHMARK(BM_QuadDownSample)->Arg(2)->Arg(4)->Arg(6)->Unit(benchmark::kMillisecond);
 
 void BM_WideQuadDownSample(benchmark::State& state)
 {
-    const auto programmeIn = programme(static_cast<std::uint64_t>(192000 * kSeconds));
-    std::vector<double> in, out(programmeIn.size() / 2);
-    for (auto _ : state) {
-        state.PauseTiming();
-        in = programmeIn;   // the converter uses its input as scratch
-        state.ResumeTiming();
-        Progress progress{Progress::stepFor(out.size() / 2), 0, {}};
-        decimateByTwoHalfBand(in, out, 2, wideHalfBand(), progress);
-        benchmark::DoNotOptimize(out.data());
-    }
-    reportRealtime(state);
+    convertMinute(state, 192000, 0.5, [](const auto& in, auto& out, std::uint32_t channels, Progress& progress) {
+        decimateByTwoHalfBand(in, out, channels, wideHalfBand(), progress);
+    });
 }
-BENCHMARK(BM_WideQuadDownSample)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WideQuadDownSample)->Arg(2)->Arg(4)->Arg(6)->Unit(benchmark::kMillisecond);
+
+// QuadUpSample: 96 kHz back to 192 kHz.
+void BM_QuadUpSample(benchmark::State& state)
+{
+    convertMinute(state, 96000, 2, [](const auto& in, auto& out, std::uint32_t channels, Progress& progress) {
+        interpolateByTwo(in, out, channels, quadUpSamplePhases(), progress);
+    });
+}
+BENCHMARK(BM_QuadUpSample)->Arg(2)->Arg(4)->Arg(6)->Unit(benchmark::kMillisecond);
 
 void BM_WideQuadUpSample(benchmark::State& state)
 {
-    const auto in = programme(static_cast<std::uint64_t>(96000 * kSeconds));
-    std::vector<double> out(2 * in.size());
-    for (auto _ : state) {
-        Progress progress{Progress::stepFor(in.size() / 2), 0, {}};
-        interpolateByTwo(in, out, 2, widePhases(), progress);
-        benchmark::DoNotOptimize(out.data());
-    }
-    reportRealtime(state);
+    convertMinute(state, 96000, 2, [](const auto& in, auto& out, std::uint32_t channels, Progress& progress) {
+        interpolateByTwo(in, out, channels, widePhases(), progress);
+    });
 }
-BENCHMARK(BM_WideQuadUpSample)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WideQuadUpSample)->Arg(2)->Arg(4)->Arg(6)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

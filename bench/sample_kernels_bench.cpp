@@ -1,10 +1,12 @@
 #include "engine/sample_kernels.h"
 #include "engine/sample_kernels_simd.h"
+#include "platform/mersenne_twister.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 namespace {
@@ -83,5 +85,28 @@ void clippingScan(benchmark::State& state)
 BENCHMARK(clippingScan)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// Dither noise: one number per sample, a minute of 96 kHz stereo in blocks
+// as the dither stage draws them. Arg 0: std::mt19937 one at a time (the
+// peer), 1: the block generator (the same numbers).
+void ditherNumbers(benchmark::State& state)
+{
+    std::vector<std::uint32_t> block(4096);
+    std::mt19937 reference(1);
+    MersenneTwister32 twister(1);
+    constexpr std::uint64_t samples = 60 * 96000 * 2;
+    for (auto _ : state) {
+        for (std::uint64_t done = 0; done < samples; done += block.size()) {
+            if (state.range(0) == 0)
+                for (std::uint32_t& v : block)
+                    v = static_cast<std::uint32_t>(reference());
+            else
+                twister.fill(block);
+            benchmark::DoNotOptimize(block.data());
+        }
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * samples));
+}
+BENCHMARK(ditherNumbers)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

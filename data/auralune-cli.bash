@@ -60,6 +60,10 @@ _auralune_cli()
         COMPREPLY=($(compgen -W "cd4 phonograph settings wow" -- "$cur"))
         return
         ;;
+    -j | --jobs)
+        COMPREPLY=($(compgen -W "$(seq 1 "$(nproc 2>/dev/null || echo 4)")" -- "$cur"))
+        return
+        ;;
     esac
 
     case $command in
@@ -95,7 +99,7 @@ _auralune_cli()
         ;;
     convert)
         if [[ $cur == -* ]]; then
-            COMPREPLY=($(compgen -W "-1 --enhancement1 -2 --enhancement2 --format --output-dir --next-to-source --set --metrics --repeatable --json $global" -- "$cur"))
+            COMPREPLY=($(compgen -W "-1 --enhancement1 -2 --enhancement2 --format --output-dir --next-to-source --set --metrics --repeatable --json -j --jobs $global" -- "$cur"))
         else
             _filedir '@(wav|WAV|aif|AIF|aiff|AIFF|aifc|AIFC|flac|FLAC)'
         fi

@@ -29,6 +29,8 @@ const PreferenceControl kControls[] = {
     {Tab::General, "DstBwfMetadata", K::Check, "dstBwfMetadataButton"},
     {Tab::General, "AdjustDstR128", K::Check, "adjustDstR128Button"},
     {Tab::General, "AdjustDstR128Level", K::Slider, "adjustDstR128LevelSlider", -31.0, -5.0, 0.5, "AdjustDstR128"},
+    {Tab::General, "SimultaneousConversions", K::Number, "simultaneousConversionsField", 1.0, 64.0, 1.0},
+    {Tab::General, "MemoryBudget", K::Number, "memoryBudgetField", 64.0, 16777216.0, 64.0},
 
     {Tab::Settings, "HiResType", K::Popup, "hiResPopup"},
     {Tab::Settings, "HiResFilter", K::Popup, "hiResFilterPopup"},

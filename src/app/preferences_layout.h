@@ -32,8 +32,8 @@ inline constexpr std::array<PreferencesTabInfo, 7> kPreferencesTabs{{
 
 // How a setting is shown: switches as check boxes, tags as pop-ups (the
 // clip management as radio buttons), reals as sliders, the clip threshold
-// as a text field.
-enum class ControlKind { Check, Popup, Radio, Slider, Field };
+// as a text field, counts as number boxes (minimum to maximum by step).
+enum class ControlKind { Check, Popup, Radio, Slider, Field, Number };
 
 // One control of the window, built from this row; its items, title and
 // tooltip come from the setting's help (app/settings_help.h).

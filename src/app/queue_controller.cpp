@@ -192,6 +192,11 @@ std::size_t QueueController::processQueue(ConvertSender sender, const std::vecto
     }
     if (!anyRowIn({kStateQueued, kStateConverting}))
         batchAlerts_.forget(Alert::Kind::Clipping);
+    // Up to the chosen number of passes at once, as their memory allows,
+    // each on a thread of its own (and one left for the analysis).
+    const std::uint64_t simultaneous = model_.tagValue(kSimultaneousConversionsKey);
+    processAudioLock_.setLimits(simultaneous, model_.tagValue(kMemoryBudgetKey) * 1024 * 1024);
+    pool_.raiseBound(simultaneous + 1);
     std::size_t started = 0;
     for (std::size_t row = 0; row < queue_.size(); ++row) {
         AudioFile& job = queue_[row]->job;

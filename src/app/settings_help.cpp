@@ -93,6 +93,8 @@ const SettingHelp kHelp[] = {
     {"DstBwfMetadata", "Write Broadcast Wave loudness metadata", "Writes the measured loudness into the broadcast-wave and iXML chunks of WAV files.", {}, {}},
     {"AdjustDstR128", "Adjust loudness of converted files", "Changes the gain of each converted file so that its integrated loudness meets the target.", {}, {}},
     {"AdjustDstR128Level", "Loudness target (LUFS)", "The integrated loudness each converted file is brought to.", {}, {}},
+    {"SimultaneousConversions", "Simultaneous conversions", "How many files are converted at once; more than one only starts while their memory fits the budget.", {}, {}},
+    {"MemoryBudget", "Memory budget (MiB)", "The memory the conversions running together may use; a file that needs more than all of it converts alone.", {}, {}},
     {"WarnPreprocess", "Warn before converting a converted file again", "Asks before processing a file that Auralune has already converted.", {}, {}},
     {"PhonographRegime", "Channels", "How the two groove walls are combined: stereo, mono from both walls (least surface noise on mono records), a narrowed blend, or the vertical signal alone.", kPhonographRegimes, kPhonographCurves},
     {"CaptureSpeed", "Capture speed", "The speed the record was played at for the transfer, so pitch and duration are put right.", kCaptureSpeeds, kPhonographCurves},

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <thread>
+
+#include <unistd.h>
 
 namespace auralune {
 
@@ -79,6 +82,11 @@ const SettingDefinition kProcessingKeys[] = {
     {"TonearmSwayWow", T::Real, "1.0", 0, R::Positive, "tonearmSwayWow", &S::tonearmSwayWow, kSettingsUpdateWowTab, "tonearmSwayWow", kResetWow, 1.0},
     {"StartDiameterWow", T::Real, "300", 0, R::Positive, "startDiameterWow", &S::startDiameterWow, kSettingsUpdateWowTab, "startDiameterWow", kResetWow, 300.0},
     {"StopDiameterWow", T::Real, "120", 0, R::Positive, "stopDiameterWow", &S::stopDiameterWow, kSettingsUpdateWowTab, "stopDiameterWow", kResetWow, 120.0},
+
+    // The batch: how many processing passes may run at once, and the memory
+    // their estimated peaks must fit in together. Defaults of the machine.
+    {kSimultaneousConversionsKey, T::Tag, "", 0, R::ConversionCount, "simultaneousConversions", {}, kSettingsUpdateSimultaneousConversions, "simultaneousConversions", kResetNone, kNoReset},
+    {kMemoryBudgetKey, T::Tag, "", 0, R::MemoryBudgetMiB, "memoryBudget", {}, kSettingsUpdateMemoryBudget, "memoryBudget", kResetNone, kNoReset},
 };
 
 // Text behind the suffix rows, which the catalogue composes at run time.
@@ -102,6 +110,22 @@ const std::array<SuffixTexts, kEnhancementTypes.size()>& suffixTexts()
 }
 
 }  // namespace
+
+std::uint64_t defaultSimultaneousConversions()
+{
+    return std::clamp<std::uint64_t>(std::thread::hardware_concurrency(), 1, kMaxSimultaneousConversions);
+}
+
+std::uint64_t defaultMemoryBudgetMiB()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return kMinMemoryBudgetMiB;
+    const std::uint64_t halfMiB =
+        static_cast<std::uint64_t>(pages) / 2 * static_cast<std::uint64_t>(pageSize) / (1024 * 1024);
+    return std::clamp(halfMiB, kMinMemoryBudgetMiB, kMaxMemoryBudgetMiB);
+}
 
 const std::vector<SettingDefinition>& settingDefinitions()
 {

@@ -36,6 +36,8 @@ enum class ValueRule {
     FileNameSuffix,       // no "/": a suffix must not leave the destination folder
     HiResFilterTag,       // 1 standard kernels, 2 wide-band kernels
     SensitivityStep,      // 1 low, 2 normal, 3 high
+    ConversionCount,      // 1-64 processing passes at once
+    MemoryBudgetMiB,      // 64 MiB to 16 TiB
 };
 
 // The preferences window's reset buttons; a key belongs to at most one.
@@ -76,8 +78,10 @@ inline constexpr std::string_view kSettingsUpdateCalculateDstR128 = "SettingsUpd
 inline constexpr std::string_view kSettingsUpdateDstBwfMetadata = "SettingsUpdateDstBwfMetadata";
 inline constexpr std::string_view kSettingsUpdateAdjustDstR128 = "SettingsUpdateAdjustDstR128";
 inline constexpr std::string_view kSettingsUpdateAdjustDstR128Level = "SettingsUpdateAdjustDstR128Level";
+inline constexpr std::string_view kSettingsUpdateSimultaneousConversions = "SettingsUpdateSimultaneousConversions";
+inline constexpr std::string_view kSettingsUpdateMemoryBudget = "SettingsUpdateMemoryBudget";
 
-inline constexpr std::array<std::string_view, 20> kSettingsNotificationNames{
+inline constexpr std::array<std::string_view, 22> kSettingsNotificationNames{
     kSettingsUpdateWarnPreprocess, kSettingsUpdateClipManagement, kSettingsUpdateClipThreshold,
     kSettingsUpdateDestinationTableText, kSettingsUpdateGrooveDistortionTapOff,
     kSettingsUpdateGrooveDistortion, kSettingsUpdateGrooveNoise, kSettingsUpdateDolbyTone,
@@ -85,6 +89,7 @@ inline constexpr std::array<std::string_view, 20> kSettingsNotificationNames{
     kSettingsUpdatePhonographTab, kSettingsUpdateCD4Tab, kSettingsUpdateWowTab,
     kSettingsUpdateCalculateSrcR128, kSettingsUpdateCalculateDstR128, kSettingsUpdateDstBwfMetadata,
     kSettingsUpdateAdjustDstR128, kSettingsUpdateAdjustDstR128Level,
+    kSettingsUpdateSimultaneousConversions, kSettingsUpdateMemoryBudget,
 };
 
 // One defaults key.
@@ -128,5 +133,16 @@ inline constexpr std::string_view kOutputFormatTypeKey = "OutputFormatType";
 inline constexpr std::string_view kClipManagementKey = "ClipManagement";
 inline constexpr std::string_view kClipThresholdKey = "ClipThreshold";
 inline constexpr std::string_view kWarnPreprocessKey = "WarnPreprocess";
+inline constexpr std::string_view kSimultaneousConversionsKey = "SimultaneousConversions";
+inline constexpr std::string_view kMemoryBudgetKey = "MemoryBudget";
+
+// The limits of the two batch keys, and their defaults, which depend on the
+// machine (their registered default text is empty): the number of cores,
+// and half of the physical memory in MiB.
+inline constexpr std::uint64_t kMaxSimultaneousConversions = 64;
+inline constexpr std::uint64_t kMinMemoryBudgetMiB = 64;
+inline constexpr std::uint64_t kMaxMemoryBudgetMiB = std::uint64_t{1} << 24;   // 16 TiB
+std::uint64_t defaultSimultaneousConversions();
+std::uint64_t defaultMemoryBudgetMiB();
 
 }  // namespace auralune

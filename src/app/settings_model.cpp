@@ -60,6 +60,10 @@ bool tagKeepsRule(ValueRule rule, std::uint64_t tag)
         return tag == 1 || tag == 2;
     case ValueRule::SensitivityStep:
         return tag >= 1 && tag <= 3;
+    case ValueRule::ConversionCount:
+        return tag >= 1 && tag <= kMaxSimultaneousConversions;
+    case ValueRule::MemoryBudgetMiB:
+        return tag >= kMinMemoryBudgetMiB && tag <= kMaxMemoryBudgetMiB;
     default:
         return tag <= kLargestTag;
     }
@@ -167,6 +171,8 @@ std::string expectation(const SettingDefinition& setting)
     case ValueRule::FileNameSuffix: return "a suffix without '/'";
     case ValueRule::HiResFilterTag: return "1 (Standard) or 2 (Wide)";
     case ValueRule::SensitivityStep: return "1 (low), 2 (normal) or 3 (high)";
+    case ValueRule::ConversionCount: return "a whole number from 1 to 64";
+    case ValueRule::MemoryBudgetMiB: return "a number of MiB from 64 to 16777216";
     case ValueRule::None: break;
     }
     switch (setting.type) {
@@ -299,6 +305,10 @@ SettingValue defaultSetting(const SettingDefinition& setting, const std::string&
 {
     if (setting.key == kDestinationFolderKey)
         return SettingValue(musicFolder);
+    if (setting.key == kSimultaneousConversionsKey)
+        return SettingValue(defaultSimultaneousConversions());
+    if (setting.key == kMemoryBudgetKey)
+        return SettingValue(defaultMemoryBudgetMiB());
     if (setting.type == SettingType::StringArray)
         return SettingValue(std::vector<std::string>(setting.arrayLength, std::string(setting.registeredDefault)));
     auto value = decodeSetting(setting, std::string(setting.registeredDefault));
@@ -371,7 +381,7 @@ void registerDefaults(DefaultsStore& store, const std::string& musicFolder)
     // later take the "%f" form, which reads back as the same number.
     std::map<std::string, StoredValue> defaults;
     for (const SettingDefinition& setting : settingDefinitions()) {
-        if (setting.type == SettingType::StringArray || setting.key == kDestinationFolderKey)
+        if (setting.type == SettingType::StringArray || setting.registeredDefault.empty())
             defaults.emplace(setting.key, encodeSetting(setting, defaultSetting(setting, musicFolder)));
         else
             defaults.emplace(setting.key, std::string(setting.registeredDefault));

@@ -14,7 +14,7 @@ namespace auralune {
 namespace {
 
 // The line templates of the changes that log one.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 50> kChangeLines{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 52> kChangeLines{{
     {"Mode", "Mode changed: %@ (%u)"},
     {"FilterType_1", "Enhancement 1 changed: %@ (%lu)"},
     {"FilterType_2", "Enhancement 2 changed: %@ (%lu)"},
@@ -29,6 +29,8 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 50> kChangeL
     {"DolbyTone", "Cat 22 Dolby Tone Level changed to %f"},
     {"HiResType", "Hi-Res changed: %@ (%ld)"},
     {"HiResFilter", "Hi-Res filter changed: %@ (%ld)"},
+    {"SimultaneousConversions", "Simultaneous conversions changed to %lu"},
+    {"MemoryBudget", "Memory budget changed to %lu MiB"},
     {"DitherType", "Dither changed: %@ (%ld)"},
     {"AmbisonicUhjRegime", "Ambisonic UHJ regime changed: %@ (%ld)"},
     {"CalculateSrcR128", "Calculate R128 loudness metrics for source files changed: %@"},

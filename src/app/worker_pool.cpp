@@ -45,6 +45,12 @@ std::size_t WorkerPool::workers() const
     return threads_.size();
 }
 
+void WorkerPool::raiseBound(std::size_t maxWorkers)
+{
+    std::lock_guard lock(shared_->mutex);
+    maxWorkers_ = std::max(maxWorkers_, maxWorkers);
+}
+
 void WorkerPool::work(const std::shared_ptr<Shared>& shared)
 {
     std::unique_lock lock(shared->mutex);

@@ -42,6 +42,9 @@ public:
 
     // Threads started so far.
     std::size_t workers() const;
+    // Lets the pool start up to this many threads (never fewer than its
+    // bound so far): one per pass that may run at once.
+    void raiseBound(std::size_t maxWorkers);
 
     // The hardware's threads, at least 4 (passes waiting for a pass lock
     // hold a worker each) and at most 16.
@@ -57,7 +60,7 @@ private:
     };
     static void work(const std::shared_ptr<Shared>& shared);
 
-    std::size_t maxWorkers_;
+    std::size_t maxWorkers_;   // guarded by shared_->mutex
     OnEnd onEnd_;
     ThreadStarter starter_;
     std::shared_ptr<Shared> shared_;

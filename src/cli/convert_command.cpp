@@ -12,6 +12,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -41,6 +42,7 @@ struct ConvertRequest {
     bool json = false;
     std::string onClipping;        // attenuate, clamp; empty: ask
     std::string convertedBefore;   // convert, skip; empty: ask
+    int jobs = 0;                  // files converted at once; 0: the setting
 };
 
 struct FormatName {
@@ -199,8 +201,8 @@ std::uint32_t repeatableSeed(const std::string& path)
 }
 
 // AURALUNE_STAGE_BUFFERS_ON_DISK=1 keeps every conversion's stage buffers
-// in temporary files, as for a recording too large for the memory budget:
-// a testing aid.
+// in temporary files, as for a recording over the memory budget: a
+// testing aid.
 bool stageBuffersForcedOnDisk()
 {
     const char* forced = std::getenv("AURALUNE_STAGE_BUFFERS_ON_DISK");
@@ -230,6 +232,9 @@ public:
     // Quiet: only the lines of failed files.
     ProgressLines(std::ostream& out, bool live, bool quiet) : out_(out), live_(live && !quiet), quiet_(quiet) {}
 
+    // Only one file's line can be redrawn in place: with several files
+    // converting at once, each line is written once, when its file ends.
+    void stopLive() { live_ = false; }
     void setCurrent(const AudioFile* job) { current_ = job; }
     void jobRefreshed(const void* job) override
     {
@@ -347,6 +352,8 @@ std::optional<int> applyRequest(CommandContext& context, const ConvertRequest& r
     run.setString(std::string(kFilterType1Key), tagText(enhancement1));
     run.setString(std::string(kFilterType2Key), tagText(enhancement2));
     run.setString(std::string(kOutputFormatTypeKey), tagText(format));
+    if (request.jobs > 0)
+        run.setString(std::string(kSimultaneousConversionsKey), tagText(static_cast<std::uint64_t>(request.jobs)));
     if (request.nextToSource)
         run.setString(std::string(kDestinationFolderOptionKey), tagText(kDestinationNextToSource));
     if (!request.outputDir.empty()) {
@@ -421,46 +428,74 @@ int convert(CommandContext& context, const ConvertRequest& request)
         }
     queue.waitForPasses();
 
-    int converted = 0, failed = refused, withWarnings = 0, skippedBefore = 0;
-    bool noticed = false;
-    std::vector<const AudioFile*> reported;
+    // Every file that can be converted starts now; the processing lock lets
+    // as many run at once as the setting and the memory budget allow, in
+    // row order.
+    std::vector<bool> skip(queue.size(), false);
+    std::vector<std::size_t> targets;
     for (std::size_t row = 0; row < queue.size(); ++row) {
-        if (gInterrupted)
-            break;
         AudioFile& job = queue.job(row);
-        if (request.convertedBefore == "skip" && (job.warning_1 & kPriorEnhancementMask) != 0 && job.error == 0) {
-            if (!context.quiet)
-                progress << trimmed(job.tableText(TableText::SourceName)) << ": skipped, converted before\n";
-            ++skippedBefore;
-            continue;
-        }
-        if (job.state == kStateAnalysed && job.error == 0) {
+        skip[row] = request.convertedBefore == "skip" && (job.warning_1 & kPriorEnhancementMask) != 0 && job.error == 0;
+        if (!skip[row] && job.state == kStateAnalysed && job.error == 0) {
             if (stageBuffersForcedOnDisk())
                 job.stageBuffersOnDisk.enabled = true;
-            lines.setCurrent(&job);
-            queue.processQueue(ConvertSender::Other, {row});
-            // A first signal lets the current file finish; no other starts.
-            mainThread.runUntil([&] {
-                if (gInterrupted && !noticed) {
-                    noticed = true;
-                    context.err << "\nauralune-cli: interrupted; finishing the current file\n";
-                }
-                return !queue.hasRunningPasses();
-            });
-            queue.waitForPasses();
-        }
-        lines.finish(job);
-        if (request.json)
-            context.out << jobJson(job) << '\n' << std::flush;
-        if (job.state == kStateConverted && job.error == 0) {
-            ++converted;
-            reported.push_back(&job);
-            if (job.warning != 0)
-                ++withWarnings;
-        } else {
-            ++failed;
+            targets.push_back(row);
         }
     }
+    if (queue.settings().tagValue(kSimultaneousConversionsKey) > 1 && targets.size() > 1)
+        lines.stopLive();
+    if (!targets.empty() && !gInterrupted)
+        queue.processQueue(ConvertSender::Other, targets);
+
+    // The lines go out in row order, each once its file has ended.
+    int converted = 0, failed = refused, withWarnings = 0, skippedBefore = 0;
+    std::vector<const AudioFile*> reported;
+    std::size_t nextRow = 0;
+    const auto ended = [](const AudioFile& job) {
+        const int state = job.state;
+        return state != kStateQueued && state != kStateConverting;
+    };
+    const auto report = [&] {
+        for (; nextRow < queue.size() && ended(queue.job(nextRow)); ++nextRow) {
+            const AudioFile& job = queue.job(nextRow);
+            if (skip[nextRow]) {
+                if (!context.quiet)
+                    progress << trimmed(job.tableText(TableText::SourceName)) << ": skipped, converted before\n";
+                ++skippedBefore;
+                continue;
+            }
+            // Stopped by an interrupt before it started: not reported.
+            if (job.state == kStateAnalysed && job.error == 0 &&
+                (gInterrupted || std::find(targets.begin(), targets.end(), nextRow) == targets.end()))
+                continue;
+            lines.finish(job);
+            if (request.json)
+                context.out << jobJson(job) << '\n' << std::flush;
+            if (job.state == kStateConverted && job.error == 0) {
+                ++converted;
+                reported.push_back(&job);
+                if (job.warning != 0)
+                    ++withWarnings;
+            } else {
+                ++failed;
+            }
+        }
+        if (nextRow < queue.size())
+            lines.setCurrent(&queue.job(nextRow));
+    };
+    // A first signal lets the converting files finish; no other starts.
+    bool noticed = false;
+    mainThread.runUntil([&] {
+        if (gInterrupted && !noticed) {
+            noticed = true;
+            context.err << "\nauralune-cli: interrupted; finishing the current file\n";
+            queue.stopAfterCurrentFile();
+        }
+        report();
+        return !queue.hasRunningPasses();
+    });
+    queue.waitForPasses();
+    report();
 
     const std::size_t skipped = request.files.size() - static_cast<std::size_t>(converted + failed + skippedBefore);
     if (!context.quiet) {
@@ -508,6 +543,10 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
     command->add_option("--on-clipping", request->onClipping,
                         "attenuate or clamp: answer the clipping question for every file without asking")
         ->check(CLI::IsMember({"attenuate", "clamp"}));
+    command->add_option("-j,--jobs", request->jobs,
+                        "Convert up to N files at once, as many as fit the memory budget (1-64; default: the "
+                        "SimultaneousConversions setting, the number of cores)")
+        ->check(CLI::Range(1, 64));
     command->add_option("--converted-before", request->convertedBefore,
                         "convert or skip: what to do with files converted before, without asking")
         ->check(CLI::IsMember({"convert", "skip"}));

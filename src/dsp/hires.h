@@ -31,13 +31,12 @@ void interpolateByTwo(std::span<const double> in, std::span<double> out, std::ui
                       const InterpolationKernel& kernel, Progress& progress);
 
 // 2:1 decimation with a half-band kernel (dsp/hires_kernels.h), with half
-// the multiplications of decimateByTwo: the odd input frames, moved side by
-// side to the front of `in` (which is used as scratch and left changed),
-// are filtered by the odd taps, and the even ones added times the centre
-// tap. Equal to decimateByTwo with the whole kernel, up to rounding.
-// (Interpolation needs no variant of its own: interpolateByTwo sees that a
-// half-band kernel's even phase is a single tap and skips the rest.)
-void decimateByTwoHalfBand(std::span<double> in, std::span<double> out, std::uint32_t channels,
+// the multiplications of decimateByTwo: the odd input frames meet the odd
+// taps, the even ones only the centre tap. Equal to decimateByTwo with the
+// whole kernel, up to rounding; `out` must not overlap `in`. Interpolation needs no variant of its own:
+// interpolateByTwo sees that a half-band kernel's even phase is a single
+// tap, copies the scaled input frames there and sums only the odd phase.
+void decimateByTwoHalfBand(std::span<const double> in, std::span<double> out, std::uint32_t channels,
                            const HalfBandKernel& kernel, Progress& progress);
 
 }  // namespace auralune

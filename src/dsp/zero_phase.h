@@ -55,6 +55,32 @@ public:
         return x;
     }
 
+    // One section with its state, as a value the compiler keeps in
+    // registers: the same arithmetic as step() on a one-section cascade,
+    // without the section loop and the state's round trip through memory,
+    // which sat on the recursion's critical path.
+    struct Section {
+        Frame2 b0, b1, b2, d1, d2, x1, x2, y1, y2;
+        Frame2 step(Frame2 x)
+        {
+            const Frame2 y = b0 * x + b1 * x1 + b2 * x2 + d1 * y1 + d2 * y2;
+            x2 = x1;
+            x1 = x;
+            y2 = y1;
+            y1 = y;
+            return y;
+        }
+    };
+    bool single() const { return count_ == 1; }
+    Section section() const { return {b0_[0], b1_[0], b2_[0], d1_[0], d2_[0], x1_[0], x2_[0], y1_[0], y2_[0]}; }
+    void setState(const Section& s)
+    {
+        x1_[0] = s.x1;
+        x2_[0] = s.x2;
+        y1_[0] = s.y1;
+        y2_[0] = s.y2;
+    }
+
     // Steady tones the cascade is made to act on (a notch's centre, in
     // cycles per frame): the stretches beyond the ends continue them at
     // constant amplitude, which a fitted model would not quite do.
@@ -133,6 +159,13 @@ void zeroPhasePrimed(StereoCascade& cascade, std::uint64_t frames, std::uint64_t
     // can keep in registers (the stores through the callbacks might
     // otherwise alias it).
     progress.run(frames, unitsPerFrame, [&](std::uint64_t begin, std::uint64_t end) {
+        if (cascade.single()) {
+            StereoCascade::Section local = cascade.section();
+            for (std::uint64_t n = begin; n < end; ++n)
+                forward(n, local.step(input(n)));
+            cascade.setState(local);
+            return;
+        }
         StereoCascade local = cascade;
         for (std::uint64_t n = begin; n < end; ++n)
             forward(n, local.step(input(n)));
@@ -145,6 +178,15 @@ void zeroPhasePrimed(StereoCascade& cascade, std::uint64_t frames, std::uint64_t
     for (std::uint64_t k = pad; k >= 1; --k)
         cascade.step(at(after, k));
     progress.run(frames, unitsPerFrame, [&](std::uint64_t begin, std::uint64_t end) {
+        if (cascade.single()) {
+            StereoCascade::Section local = cascade.section();
+            for (std::uint64_t i = begin; i < end; ++i) {
+                const std::uint64_t n = frames - 1 - i;
+                backward(n, local.step(forwardAt(n)));
+            }
+            cascade.setState(local);
+            return;
+        }
         StereoCascade local = cascade;
         for (std::uint64_t i = begin; i < end; ++i) {
             const std::uint64_t n = frames - 1 - i;

@@ -1,4 +1,5 @@
 #include "engine/audio_file.h"
+#include "engine/pass_lock.h"
 
 #include "formats/file_formats.h"
 
@@ -79,6 +80,7 @@ void AudioFile::ShowFileAlreadyProcessedWarning(const std::string& priorEnhancem
     const Platform& p = platform;
     bool suppressed = false;
     const void* window = settings.mainWindow;
+    const std::lock_guard turn(dialogTurn());
     p.mainThread.sync([&] {
         p.beeper.beep();
         Alert alert;

@@ -487,10 +487,12 @@ public:
     // buffers (the ones above, the work buffers of the stages, the source's
     // sample bytes and the destination image) are then unlinked temporary
     // files in the destination folder's file system, mapped, instead of
-    // memory. Set before the processing pass starts.
+    // memory. Set before the processing pass starts; a pass whose estimated
+    // peak exceeds the memory budget (settings.exceedsMemoryBudget) does so
+    // whatever `enabled` says.
     struct StageBuffersOnDisk {
         bool enabled = false;
-        // For the log line; 0 when not known.
+        // For the log line, set by the pass over the budget; 0 otherwise.
         std::uint64_t estimatedPeakBytes = 0;
         std::uint64_t budgetBytes = 0;
         // Empty: the system's temporary files. Tests make it fail.

@@ -4,6 +4,7 @@
 #include "engine/audio_file.h"
 #include "engine/destination_file.h"
 #include "engine/pass_lock.h"
+#include "engine/peak_estimate.h"
 #include "engine/source_samples.h"
 #include "engine/stage_memory.h"
 #include "engine/text_format.h"
@@ -24,9 +25,7 @@ namespace {
 
 constexpr const char* kProcessMethod = "-[AudioFile ProcessFileThread:]";
 constexpr EnhancementCode kHiRes = kEnhancementTypes[37].code();
-constexpr EnhancementCode kGroove = kEnhancementTypes[28].code();
 static_assert(kEnhancementTypes[37].displayName == "Hi-Res");
-static_assert(kEnhancementTypes[28].displayName == "Groove");
 
 // The 4 GB limit of RIFF and AIFF sizes.
 constexpr std::uint64_t kFourGigabytes = 4'294'967'296;
@@ -74,17 +73,6 @@ std::string minutesAndSeconds(unsigned long from, unsigned long to)
 unsigned long wholeSeconds(std::uint32_t frames, double rate)
 {
     return static_cast<unsigned long>(frames / rate);
-}
-
-// Hi-res processing: 24-bit output for every rate, and 44.1/48 kHz doubled.
-// The groove model and the LP distortion canceller need the headroom of
-// the doubled rate, so they bring it whatever the setting says.
-bool hiResApplies(const SettingsSnapshot& s)
-{
-    const EnhancementCode e1 = s.filterType_1;
-    const EnhancementCode e2 = s.filterType_2;
-    return e1 == kHiRes || s.hiResType == 1 || e1 == kGroove || e2 == kGroove ||
-           (s.useLpDistortionCancel && ((e1 | e2) & kPhonographEqMask) != 0);
 }
 
 std::string_view fileTypeText(int fileType)
@@ -359,7 +347,7 @@ void convertUnderLock(AudioFile& job)
     }
     if (job.error != 0 || !destinationFolderWritable(job))
         return;
-    if (job.stageBuffersOnDisk.enabled)
+    if (job.stageBuffersOnDisk.enabled || s.exceedsMemoryBudget)
         readConvertWriteOnDisk(job);
     else
         readConvertWrite(job);
@@ -411,8 +399,14 @@ void AudioFile::ProcessFileThread(const SettingsSnapshot& snapshot)
     setFilterTableText(*this);
     postRefresh();
 
+    // Admitted beside the running passes when its estimated peak fits.
+    const std::uint64_t peak = passLock ? peakBytes(passShape(*this, settings)) : 0;
     if (passLock)
-        passLock->lock(this);
+        settings.exceedsMemoryBudget = passLock->lock(this, peak);
+    // Such a pass keeps its stage buffers out of memory; the figures are for
+    // its log line.
+    stageBuffersOnDisk.estimatedPeakBytes = settings.exceedsMemoryBudget ? peak : 0;
+    stageBuffersOnDisk.budgetBytes = settings.exceedsMemoryBudget ? passLock->budgetBytes() : 0;
     if (error != 0)
         raiseAssertion("There is an error too early in the thread in %s", kProcessMethod);
 
@@ -445,7 +439,7 @@ void AudioFile::ProcessFileThread(const SettingsSnapshot& snapshot)
     // From here on the queue may remove the job: touch nothing of it.
     state = finalState;
     if (passLock)
-        passLock->unlock();
+        passLock->unlock(peak);
 }
 
 std::thread AudioFile::processingThread(const SettingsSnapshot& snapshot)

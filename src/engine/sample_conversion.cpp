@@ -1,5 +1,6 @@
 #include "engine/assertion.h"
 #include "engine/audio_file.h"
+#include "engine/pass_lock.h"
 #include "engine/sample_kernels.h"
 
 #include <algorithm>
@@ -326,6 +327,7 @@ void AudioFile::ShowClippingGainWarning()
     const Platform& p = platform;
     SettingsControllerInterface* controller = settings.settingsController;
     std::int64_t answer = kClipOptionAttenuate;
+    const std::lock_guard turn(dialogTurn());
     p.mainThread.sync([&] {
         p.beeper.beep();
         const AlertAnswer result = p.alerts.run(alert);

@@ -24,6 +24,10 @@ public:
 // method alone is read from the store when clipping management runs).
 struct SettingsSnapshot {
     PassLock* passLock = nullptr;   // the analysis or processing lock; not kept by the job
+    // Set by the processing lock's admission: the pass's estimated peak
+    // alone exceeds the memory budget, so it runs alone (and its stage
+    // buffers are the ones to keep out of memory).
+    bool exceedsMemoryBudget = false;
 
     std::string destinationPath;
     bool destinationPathFollows = true;   // write next to the source

@@ -22,6 +22,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QSysInfo>
 #include <QToolBar>
@@ -231,6 +232,17 @@ QWidget* SettingsController::buildControl(const PreferenceControl& row)
             valueLabels_[std::string(row.key)] = text;
         }
         widget = slider;
+        break;
+    }
+    case ControlKind::Number: {
+        auto* box = new QSpinBox;
+        box->setRange(static_cast<int>(row.minimum), static_cast<int>(row.maximum));
+        box->setSingleStep(static_cast<int>(row.step));
+        connect(box, &QSpinBox::editingFinished, this, [this, &row, box] {
+            if (static_cast<std::uint64_t>(box->value()) != std::get<std::uint64_t>(heldValue(row.key)))
+                userChanged(row, SettingValue(static_cast<std::uint64_t>(box->value())));
+        });
+        widget = box;
         break;
     }
     case ControlKind::Field: {
@@ -498,6 +510,9 @@ void SettingsController::showValue(const PreferenceControl& row)
         break;
     case ControlKind::Field:
         static_cast<QLineEdit*>(widget)->setText(QString::fromStdString(clipThresholdText(std::get<double>(value))));
+        break;
+    case ControlKind::Number:
+        static_cast<QSpinBox*>(widget)->setValue(static_cast<int>(std::get<std::uint64_t>(value)));
         break;
     }
     refreshValueText(row);

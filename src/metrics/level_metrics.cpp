@@ -1,5 +1,6 @@
 #include "metrics/level_metrics.h"
 
+#include "dsp/frame2.h"
 #include "engine/text_format.h"
 
 #include <algorithm>
@@ -39,40 +40,54 @@ void forEachBlock(std::uint64_t frames, Progress& progress, Body&& body)
     }
 }
 
-// Stereo: L, R, M and S side by side; even and odd frames keep separate
-// accumulators so that the additions and maxima do not wait on each other.
-// The compiler turns each group of four into vector operations.
+// Stereo: L, R, M and S side by side, as two vectors (L, R) and (M, S);
+// even and odd frames keep separate accumulators so that the additions and
+// maxima do not wait on each other. All of them stay in registers, which
+// the compiler would not manage with arrays. Each lane computes what a
+// scalar loop over its signal would: q += v·v, p = max(p, |v|).
 void scanStereo(const double* samples, std::uint64_t frames, LevelSums& sums, Progress& progress)
 {
-    double peak[2][4] = {};   // per lane: L, R, M, S
-    const auto add = [](const double* x, double (&q)[4], double (&p)[4]) {
-        const double l = x[0];
-        const double r = x[1];
-        const double v[4] = {l, r, (l + r) * 0.5, (l - r) * 0.5};
-        for (int k = 0; k < 4; ++k) {
-            q[k] += v[k] * v[k];
-            p[k] = std::max(p[k], std::fabs(v[k]));
+    struct Lanes {
+        Frame2 squares{}, peak{};
+        void add(Frame2 v)
+        {
+            squares += v * v;
+            const Frame2 magnitude = v < 0.0 ? -v : v;
+            peak = peak < magnitude ? magnitude : peak;
         }
     };
+    // Per frame parity: (L, R) and (M, S).
+    Lanes peaks[2][2];
+    const auto add = [](const double* x, Lanes (&lanes)[2]) {
+        const double l = x[0];
+        const double r = x[1];
+        lanes[0].add(Frame2{l, r});
+        lanes[1].add(Frame2{(l + r) * 0.5, (l - r) * 0.5});
+    };
     forEachBlock(frames, progress, [&](std::uint64_t begin, std::uint64_t end) {
-        double q[2][4] = {};
+        Lanes even[2] = {{{}, peaks[0][0].peak}, {{}, peaks[0][1].peak}};
+        Lanes odd[2] = {{{}, peaks[1][0].peak}, {{}, peaks[1][1].peak}};
         const double* x = samples + 2 * begin;
         std::uint64_t f = begin;
         for (; f + 2 <= end; f += 2, x += 4) {
-            add(x, q[0], peak[0]);
-            add(x + 2, q[1], peak[1]);
+            add(x, even);
+            add(x + 2, odd);
         }
         if (f < end)
-            add(x, q[0], peak[0]);
-        sums.sumSquares[0] += static_cast<long double>(q[0][0]) + q[1][0];
-        sums.sumSquares[1] += static_cast<long double>(q[0][1]) + q[1][1];
-        sums.midSumSquares += static_cast<long double>(q[0][2]) + q[1][2];
-        sums.sideSumSquares += static_cast<long double>(q[0][3]) + q[1][3];
+            add(x, even);
+        for (int k = 0; k < 2; ++k) {
+            peaks[0][k].peak = even[k].peak;
+            peaks[1][k].peak = odd[k].peak;
+        }
+        sums.sumSquares[0] += static_cast<long double>(even[0].squares[0]) + odd[0].squares[0];
+        sums.sumSquares[1] += static_cast<long double>(even[0].squares[1]) + odd[0].squares[1];
+        sums.midSumSquares += static_cast<long double>(even[1].squares[0]) + odd[1].squares[0];
+        sums.sideSumSquares += static_cast<long double>(even[1].squares[1]) + odd[1].squares[1];
     });
-    sums.peak[0] = std::max(peak[0][0], peak[1][0]);
-    sums.peak[1] = std::max(peak[0][1], peak[1][1]);
-    sums.midPeak = std::max(peak[0][2], peak[1][2]);
-    sums.sidePeak = std::max(peak[0][3], peak[1][3]);
+    sums.peak[0] = std::max(peaks[0][0].peak[0], peaks[1][0].peak[0]);
+    sums.peak[1] = std::max(peaks[0][0].peak[1], peaks[1][0].peak[1]);
+    sums.midPeak = std::max(peaks[0][1].peak[0], peaks[1][1].peak[0]);
+    sums.sidePeak = std::max(peaks[0][1].peak[1], peaks[1][1].peak[1]);
 }
 
 void scanChannels(const double* samples, std::uint32_t channels, std::uint64_t frames, LevelSums& sums,

@@ -1,5 +1,8 @@
 #include "platform/main_thread.h"
 
+#include <future>
+#include <memory>
+
 namespace auralune {
 
 RunLoopMainThread::RunLoopMainThread() : mainId_(std::this_thread::get_id()) {}
@@ -19,19 +22,17 @@ void RunLoopMainThread::sync(std::function<void()> task)
         task();
         return;
     }
-    std::mutex doneMutex;
-    std::condition_variable doneSignal;
-    bool done = false;
-    async([&] {
+    // The signal lives as long as the task that gives it: a waiter that
+    // wakes and returns at once must not take it away while the main
+    // thread is still notifying (a condition variable on the waiter's
+    // stack was destroyed under its notify_all).
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    async([&task, done] {
         task();
-        {
-            std::lock_guard lock(doneMutex);
-            done = true;
-        }
-        doneSignal.notify_all();
+        done->set_value();
     });
-    std::unique_lock lock(doneMutex);
-    doneSignal.wait(lock, [&] { return done; });
+    finished.wait();
 }
 
 int RunLoopMainThread::runPending()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/mersenne_twister.h"
+
 #include <cstdint>
 #include <mutex>
 #include <random>
@@ -28,19 +30,18 @@ public:
     std::uint32_t next() override
     {
         std::lock_guard lock(mutex_);
-        return static_cast<std::uint32_t>(engine_());
+        return engine_();
     }
     // One lock for the whole block: dither draws a number per sample.
     void fill(std::span<std::uint32_t> values) override
     {
         std::lock_guard lock(mutex_);
-        for (std::uint32_t& v : values)
-            v = static_cast<std::uint32_t>(engine_());
+        engine_.fill(values);
     }
 
 private:
     std::mutex mutex_;
-    std::mt19937 engine_;
+    MersenneTwister32 engine_;
 };
 
 // Repeats a fixed sequence; for tests.

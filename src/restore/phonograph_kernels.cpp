@@ -51,15 +51,17 @@ inline void combine(Regime regime, double& l, double& r)
     }
 }
 
-// The state of one channel's two equaliser sections.
-struct EqualiserLane {
-    double x1 = 0, u1 = 0, s1 = 0, v1 = 0;
+// The state of the two equaliser sections of both channels, side by side
+// in the lanes of a vector: each lane computes what one channel's scalar
+// loop would.
+struct EqualiserLanes {
+    Frame2 x1{}, u1{}, s1{}, v1{};
 
-    double step(const Equaliser& k, double x)
+    Frame2 step(const Equaliser& k, Frame2 x)
     {
-        const double u = k.lf.p * u1 + k.lf.a0 * x + k.lf.a1 * x1;
-        const double s = k.d1 * x + k.m1 * u;
-        const double v = k.hf.p * v1 + k.hf.a0 * s + k.hf.a1 * s1;
+        const Frame2 u = k.lf.p * u1 + k.lf.a0 * x + k.lf.a1 * x1;
+        const Frame2 s = k.d1 * x + k.m1 * u;
+        const Frame2 v = k.hf.p * v1 + k.hf.a0 * s + k.hf.a1 * s1;
         x1 = x;
         u1 = u;
         s1 = s;
@@ -179,21 +181,22 @@ template <bool Equalise>
 void equaliseForward(const double* in, double* out, std::uint64_t outStride, std::uint64_t frames,
                      const Equaliser& k, Regime regime, Progress& progress)
 {
-    StereoLanes<EqualiserLane> eq;
+    EqualiserLanes eq;
     progress.run(frames, 1, [&](std::uint64_t begin, std::uint64_t end) {
-        EqualiserLane eqL = eq.left, eqR = eq.right;
+        EqualiserLanes local = eq;
         for (std::uint64_t n = begin; n < end; ++n) {
             double l = in[2 * n];
             double r = in[2 * n + 1];
             if constexpr (Equalise) {
-                l = eqL.step(k, l);
-                r = eqR.step(k, r);
+                const Frame2 y = local.step(k, Frame2{l, r});
+                l = y[0];
+                r = y[1];
                 combine(regime, l, r);
             }
             out[n * outStride] = l;
             out[n * outStride + 1] = r;
         }
-        eq = {eqL, eqR};
+        eq = local;
     });
 }
 

@@ -9,6 +9,10 @@
 #include <cstring>
 #include <numbers>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace auralune {
 
 namespace {
@@ -32,6 +36,87 @@ inline bool isHit(const ClickLevel* levels, const ClickLevel* sideLevels, std::u
     return levels[at] > t.level && (!t.useSide || sideLevels[at] > t.side);
 }
 
+// The levels of `count` frames from their mean squares: |x| / RMS per
+// sample, and |side| / RMS per channel. Square roots and divisions are most
+// of the work; vector lanes give exactly the scalar results (both are
+// correctly rounded), and (R − L) is exactly −(L − R), so the side's
+// magnitude is the same in either lane of a frame.
+template <bool Side>
+void levelsScalar(const double* x, const double* meanSquares, std::uint64_t count, ClickLevel* levels,
+                  ClickLevel* sideLevels)
+{
+    for (std::uint64_t f = 0; f < count; ++f) {
+        const double rms0 = std::sqrt(meanSquares[2 * f]);
+        const double rms1 = std::sqrt(meanSquares[2 * f + 1]);
+        levels[2 * f] = static_cast<ClickLevel>(std::fabs(x[2 * f]) / rms0);
+        levels[2 * f + 1] = static_cast<ClickLevel>(std::fabs(x[2 * f + 1]) / rms1);
+        if constexpr (Side) {
+            const double side = std::fabs((x[2 * f] - x[2 * f + 1]) * 0.5);
+            sideLevels[2 * f] = static_cast<ClickLevel>(side / rms0);
+            sideLevels[2 * f + 1] = static_cast<ClickLevel>(side / rms1);
+        }
+    }
+}
+
+#if defined(__x86_64__)
+template <bool Side>
+std::uint64_t levelsSse2(const double* x, const double* meanSquares, std::uint64_t count, ClickLevel* levels,
+                         ClickLevel* sideLevels)
+{
+    const __m128d sign = _mm_set1_pd(-0.0);
+    const __m128d half = _mm_set1_pd(0.5);
+    for (std::uint64_t f = 0; f < count; ++f) {
+        const __m128d v = _mm_loadu_pd(x + 2 * f);
+        const __m128d rms = _mm_sqrt_pd(_mm_loadu_pd(meanSquares + 2 * f));
+        _mm_storel_pi(reinterpret_cast<__m64*>(levels + 2 * f), _mm_cvtpd_ps(_mm_div_pd(_mm_andnot_pd(sign, v), rms)));
+        if constexpr (Side) {
+            const __m128d side = _mm_andnot_pd(sign, _mm_mul_pd(_mm_sub_pd(v, _mm_shuffle_pd(v, v, 1)), half));
+            _mm_storel_pi(reinterpret_cast<__m64*>(sideLevels + 2 * f), _mm_cvtpd_ps(_mm_div_pd(side, rms)));
+        }
+    }
+    return count;
+}
+
+template <bool Side>
+[[gnu::target("avx2")]] std::uint64_t levelsAvx2(const double* x, const double* meanSquares, std::uint64_t count,
+                                                ClickLevel* levels, ClickLevel* sideLevels)
+{
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    const __m256d half = _mm256_set1_pd(0.5);
+    std::uint64_t f = 0;
+    for (; f + 2 <= count; f += 2) {
+        const __m256d v = _mm256_loadu_pd(x + 2 * f);
+        const __m256d rms = _mm256_sqrt_pd(_mm256_loadu_pd(meanSquares + 2 * f));
+        _mm_storeu_ps(levels + 2 * f, _mm256_cvtpd_ps(_mm256_div_pd(_mm256_andnot_pd(sign, v), rms)));
+        if constexpr (Side) {
+            const __m256d swapped = _mm256_permute_pd(v, 0b0101);
+            const __m256d side = _mm256_andnot_pd(sign, _mm256_mul_pd(_mm256_sub_pd(v, swapped), half));
+            _mm_storeu_ps(sideLevels + 2 * f, _mm256_cvtpd_ps(_mm256_div_pd(side, rms)));
+        }
+    }
+    return f;
+}
+
+bool haveAvx2()
+{
+    static const bool have = __builtin_cpu_supports("avx2");
+    return have;
+}
+#endif
+
+template <bool Side>
+void levelsOfFrames(const double* x, const double* meanSquares, std::uint64_t count, ClickLevel* levels,
+                    ClickLevel* sideLevels)
+{
+    std::uint64_t done = 0;
+#if defined(__x86_64__)
+    done = haveAvx2() ? levelsAvx2<Side>(x, meanSquares, count, levels, sideLevels)
+                      : levelsSse2<Side>(x, meanSquares, count, levels, sideLevels);
+#endif
+    levelsScalar<Side>(x + 2 * done, meanSquares + 2 * done, count - done, levels + 2 * done,
+                       Side ? sideLevels + 2 * done : nullptr);
+}
+
 template <bool Side>
 void measureLevels(const double* x, std::uint64_t frames, std::uint64_t windowFrames, ClickLevel* levels,
                    ClickLevel* sideLevels, Progress& progress)
@@ -43,27 +128,26 @@ void measureLevels(const double* x, std::uint64_t frames, std::uint64_t windowFr
     }
     const std::uint64_t half = windowFrames / 2;
     const Frame2 width{static_cast<double>(windowFrames), static_cast<double>(windowFrames)};
+    // The running sum goes frame by frame; the levels follow a block at a time.
+    constexpr std::uint64_t kBlock = 256;
+    std::array<double, 2 * kBlock> meanSquares;
     progress.run(frames, 3, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t i = begin; i < end; ++i) {
-            // The frame taken in is i − W/2 + W: for an odd W it is one past
-            // i + W/2, so the slide stops one frame earlier than for an even W.
-            if (i >= half && i - half + windowFrames < frames) {
-                const Frame2 in = loadFrame(x + 2 * (i - half + windowFrames));
-                const Frame2 out = loadFrame(x + 2 * (i - half));
-                sum += in * in;
-                sum -= out * out;
+        for (std::uint64_t block = begin; block < end; block += kBlock) {
+            const std::uint64_t stop = std::min(end, block + kBlock);
+            for (std::uint64_t i = block; i < stop; ++i) {
+                // The frame taken in is i − W/2 + W: for an odd W it is one
+                // past i + W/2, so the slide stops one frame earlier than for
+                // an even W.
+                if (i >= half && i - half + windowFrames < frames) {
+                    const Frame2 in = loadFrame(x + 2 * (i - half + windowFrames));
+                    const Frame2 out = loadFrame(x + 2 * (i - half));
+                    sum += in * in;
+                    sum -= out * out;
+                }
+                storeFrame(meanSquares.data() + 2 * (i - block), sum / width);
             }
-            const Frame2 meanSquare = sum / width;
-            const double rms0 = std::sqrt(meanSquare[0]);
-            const double rms1 = std::sqrt(meanSquare[1]);
-            const Frame2 v = loadFrame(x + 2 * i);
-            levels[2 * i] = static_cast<ClickLevel>(std::fabs(v[0]) / rms0);
-            levels[2 * i + 1] = static_cast<ClickLevel>(std::fabs(v[1]) / rms1);
-            if constexpr (Side) {
-                const double side = std::fabs((v[0] - v[1]) * 0.5);
-                sideLevels[2 * i] = static_cast<ClickLevel>(side / rms0);
-                sideLevels[2 * i + 1] = static_cast<ClickLevel>(side / rms1);
-            }
+            levelsOfFrames<Side>(x + 2 * block, meanSquares.data(), stop - block, levels + 2 * block,
+                                 Side ? sideLevels + 2 * block : nullptr);
         }
     });
 }

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include <unistd.h>
+
 namespace auralune {
 namespace {
 
@@ -48,6 +50,13 @@ TEST_F(SettingsModelTest, FreshStoreAnswersTheRegisteredForms)
     EXPECT_EQ(model.realValue("StopDiameterWow"), 120.0);
     EXPECT_EQ(model.mode(), 64u);   // the registered "1" has no mode bit
     EXPECT_EQ(model.filterDefaults1(), std::vector<std::string>(22, "1"));
+    // The batch defaults come from the machine: at least one pass, and at
+    // least 64 MiB, never more than the memory there is.
+    EXPECT_GE(model.tagValue("SimultaneousConversions"), 1u);
+    const std::uint64_t budgetMiB = model.tagValue("MemoryBudget");
+    EXPECT_GE(budgetMiB, 64u);
+    EXPECT_LE(budgetMiB * 1024 * 1024, static_cast<std::uint64_t>(::sysconf(_SC_PHYS_PAGES)) *
+                                           static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)));
     EXPECT_TRUE(log.lines().empty());
 }
 
@@ -259,6 +268,8 @@ TEST(SettingInput, UserTextIsNormalisedOrRefused)
     EXPECT_EQ(parse("UseZephra", "on").value, StoredValue("YES"));
     EXPECT_EQ(parse("GrooveNoise", "-60").value, StoredValue("-60.000000"));
     EXPECT_EQ(parse("FilterType_1", "pa1").value, StoredValue("2048"));
+    EXPECT_EQ(parse("SimultaneousConversions", "64").value, StoredValue("64"));
+    EXPECT_EQ(parse("MemoryBudget", "64").value, StoredValue("64"));
     std::vector<std::string> remembered(21, "1");
     remembered.push_back("2");
     EXPECT_EQ(parse("FilterTypeDefaults_2", "1, 1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,KE").value,
@@ -267,7 +278,8 @@ TEST(SettingInput, UserTextIsNormalisedOrRefused)
     for (auto [key, text] : std::vector<std::pair<const char*, const char*>>{
              {"UseZephra", "maybe"}, {"ClipThreshold", "-0.5"}, {"Mode", "6"}, {"FilterType_1", "XX"},
              {"FileSuffixKE", "a/b"}, {"DestinationFolder", "Music"}, {"FilterTypeDefaults_2", "1,1"},
-             {"DitherType", ""}}) {
+             {"DitherType", ""}, {"SimultaneousConversions", "0"}, {"SimultaneousConversions", "65"},
+             {"MemoryBudget", "63"}}) {
         const SettingInput input = parse(key, text);
         EXPECT_FALSE(input.value) << key << " " << text;
         EXPECT_NE(input.problem.find(key), std::string::npos) << input.problem;

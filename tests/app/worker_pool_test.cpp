@@ -6,6 +6,8 @@
 #include <atomic>
 #include <future>
 #include <system_error>
+#include <thread>
+#include <utility>
 
 namespace auralune {
 namespace {
@@ -99,6 +101,33 @@ TEST(WorkerPool, QueueFailsTheJobsThatGetNoThread)
         for (std::size_t row = 0; row < h.queue->size(); ++row)
             EXPECT_EQ(h.queue->job(row).state, kStateConverted) << h.queue->job(row).tableText(TableText::State);
     }
+}
+
+// "Simultaneous conversions" beyond the pool's own bound: the pool grows so
+// that each admitted pass has a thread. Every pass waits before naming its
+// file until all three have come that far, which they can only together.
+TEST(WorkerPool, QueueGivesEachOfTheSimultaneousPassesAThread)
+{
+    test::QueueHarness h;
+    QueueController::Options options = h.options();
+    options.maxWorkers = 1;
+    h.services.defaults.setString("SimultaneousConversions", "3");
+    h.queue = std::make_unique<QueueController>(h.services.platform, options);
+    for (const char* name : {"a.wav", "b.wav", "c.wav"})
+        h.queue->addNewFileToQueue(h.wav(name));
+    h.queue->waitForPasses();
+    std::atomic<int> arrived{0};
+    for (std::size_t row = 0; row < 3; ++row)
+        h.queue->job(row).destinationNamingHook = [&arrived, named = false](const std::string&) mutable {
+            if (!std::exchange(named, true))
+                ++arrived;
+            while (arrived < 3)
+                std::this_thread::yield();
+        };
+    EXPECT_EQ(h.queue->processQueue(ConvertSender::ConvertButton), 3u);
+    h.queue->waitForPasses();
+    for (std::size_t row = 0; row < 3; ++row)
+        EXPECT_EQ(h.queue->job(row).state, kStateConverted) << h.queue->job(row).tableText(TableText::State);
 }
 
 }  // namespace

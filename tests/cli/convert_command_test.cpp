@@ -516,5 +516,61 @@ TEST_F(ConvertCommand, OptionsAnswerTheQuestionsWithoutAsking)
     EXPECT_EQ(run({"--on-clipping", "maybe", loud}), kExitUsage);
 }
 
+// Forty files converted four at a time, twice into one folder: every
+// destination exists once per run under its own name (the second run's
+// numbered), holds its own source's samples, and no temporary file is left.
+TEST_F(ConvertCommand, ConcurrentRunsIntoOneFolderLoseNothing)
+{
+    constexpr int kFiles = 40;
+    constexpr std::uint32_t kFrames = 8820;   // 0.2 s at 44.1 kHz
+    const auto sources = dir.path() / "in";
+    const auto folder = dir.path() / "out";
+    std::filesystem::create_directories(sources);
+    std::filesystem::create_directories(folder);
+    std::vector<std::string> args{"-j", "4", "--output-dir", folder.string(), "--set", "HiResType=2",
+                                  "--set", "DitherType=2"};
+    std::vector<std::vector<std::uint8_t>> samples;
+    for (int file = 0; file < kFiles; ++file) {
+        // Each file its own ramp, so a mix-up between files shows.
+        std::vector<std::uint8_t> data;
+        for (std::uint32_t frame = 0; frame < kFrames; ++frame)
+            for (int channel = 0; channel < 2; ++channel) {
+                const auto value = static_cast<std::int16_t>((file * 811 + frame * 7 + channel * 3) % 20000 - 10000);
+                data.push_back(static_cast<std::uint8_t>(value & 0xFF));
+                data.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+            }
+        const auto path = sources / ("f" + std::to_string(100 + file) + ".wav");
+        test::writeFile(path, test::RiffBuilder().fmt(2, 44100, 16).chunk("data", data).image());
+        samples.push_back(std::move(data));
+        args.push_back(path.string());
+    }
+    EXPECT_EQ(run({"-j", "65", args.back()}), kExitUsage);
+
+    for (const std::string suffix : {"-no", "-no-1"}) {
+        SCOPED_TRACE(suffix);
+        ASSERT_EQ(run(args), kExitSuccess) << err.str();
+        EXPECT_NE(out.str().find(std::to_string(kFiles) + " converted, 0 failed, 0 with warnings\n"),
+                  std::string::npos)
+            << out.str();
+        std::size_t at = 0;
+        for (int file = 0; file < kFiles; ++file) {
+            const std::string name = "f" + std::to_string(100 + file);
+            const auto written = folder / (name + suffix + ".wav");
+            EXPECT_EQ(sampleData(written), samples[static_cast<std::size_t>(file)]) << written;
+            // One line per file, in the order given.
+            const std::size_t line = out.str().find(name + ": Complete. -> " + written.string() + "\n");
+            EXPECT_NE(line, std::string::npos) << name;
+            EXPECT_GE(line, at) << name;
+            at = line;
+        }
+    }
+    std::size_t written = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".auralune-")) << entry.path();
+        ++written;
+    }
+    EXPECT_EQ(written, 2u * kFiles);
+}
+
 }  // namespace
 }  // namespace auralune

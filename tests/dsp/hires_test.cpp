@@ -70,8 +70,8 @@ void expectClose(const std::vector<double>& a, const std::vector<double>& b, dou
 TEST(HiResConverters, MatchTheDirectDefinitionForEveryLengthAndChannelCount)
 {
     // Lengths shorter than the kernels, odd, and with a remainder after the
-    // interior blocks; channel counts with a fixed-width path (1, 2, 6) and without (3).
-    for (std::uint32_t channels : {1u, 2u, 3u, 6u})
+    // interior blocks; channel counts with a fixed-width path (1, 2, 4, 6) and without (3).
+    for (std::uint32_t channels : {1u, 2u, 3u, 4u, 6u})
         for (std::size_t frames : {0u, 1u, 5u, 130u, 1003u}) {
             SCOPED_TRACE(testing::Message() << channels << " channels, " << frames << " frames");
             const auto x = noise(frames * channels, static_cast<unsigned>(frames + channels));
@@ -133,16 +133,41 @@ TEST(HiResConverters, RoundTripOfBandLimitedNoiseIsCloseAndUnshifted)
     }
 }
 
+// 1000 frames of work (input frames when doubling, output frames when
+// halving) counted in steps of 10: 100 reports, the last at 100, whether a
+// converter counts per block or per chunk of blocks.
 TEST(HiResConverters, ReportProgressInWholeSteps)
 {
-    std::vector<std::uint32_t> reported;
-    Progress progress{10, 0, [&](std::uint32_t p) { reported.push_back(p); }};
-    std::vector<double> x(2 * 1000, 0.5);
-    std::vector<double> y(2 * x.size());
-    interpolateByTwo(x, y, 2, dualUpSamplePhases(), progress);
-    ASSERT_EQ(reported.size(), 100u);
-    EXPECT_EQ(reported.front(), 1u);
-    EXPECT_EQ(reported.back(), 100u);
+    using Convert = void (*)(std::span<const double>, std::span<double>, Progress&);
+    struct Case {
+        const char* name;
+        std::size_t inFrames;
+        Convert convert;
+    };
+    const Case cases[] = {
+        {"standard doubling", 1000,
+         [](std::span<const double> in, std::span<double> out, Progress& progress) {
+             interpolateByTwo(in, out, 2, dualUpSamplePhases(), progress);
+         }},
+        {"wide doubling", 1000,
+         [](std::span<const double> in, std::span<double> out, Progress& progress) {
+             interpolateByTwo(in, out, 2, widePhases(), progress);
+         }},
+        {"wide halving", 2000,
+         [](std::span<const double> in, std::span<double> out, Progress& progress) {
+             decimateByTwoHalfBand(in, out, 2, wideHalfBand(), progress);
+         }},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint32_t> reported;
+        Progress progress{10, 0, [&](std::uint32_t p) { reported.push_back(p); }};
+        const std::vector<double> x(2 * c.inFrames, 0.5);
+        std::vector<double> y(c.inFrames == 1000 ? 2 * x.size() : x.size() / 2);
+        c.convert(x, y, progress);
+        ASSERT_EQ(reported.size(), 100u) << c.name;
+        EXPECT_EQ(reported.front(), 1u) << c.name;
+        EXPECT_EQ(reported.back(), 100u) << c.name;
+    }
 }
 
 }  // namespace

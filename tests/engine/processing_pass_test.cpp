@@ -209,6 +209,48 @@ TEST(ProcessingPass, ANameTakenWhileWritingIsNeverReplaced)
     EXPECT_EQ(test::readFile(written).size(), 44u + 500u * 4u + 66u);
 }
 
+// Two passes of one source race for one name: the one that links second
+// takes the next number, and both files are whole.
+TEST(ProcessingPass, TwoPassesRacingForOneNameGetTwoNames)
+{
+    TempDir dir;
+    const fs::path source = stereoWav(dir.path(), "Song.wav", 48000, 500, tone);
+    Conversion first(source);
+    Conversion second(source);
+    bool raced = false;
+    // The second pass chooses the same name and writes it while the first
+    // is about to link its file.
+    first.job.destinationNamingHook = [&](const std::string&) {
+        if (!std::exchange(raced, true))
+            second.convert();
+    };
+    first.convert();
+    ASSERT_EQ(second.job.state, kStateConverted) << second.text(TableText::State);
+    ASSERT_EQ(first.job.state, kStateConverted) << first.text(TableText::State);
+    const fs::path plain = dir.path() / "Song-ke.wav";
+    const fs::path numbered = dir.path() / "Song-ke-1.wav";
+    EXPECT_EQ(second.text(TableText::DestinationName), plain.string());
+    EXPECT_EQ(first.text(TableText::DestinationName), numbered.string());
+    EXPECT_EQ(test::readFile(plain), test::readFile(numbered));
+    EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"Song.wav", "Song-ke.wav", "Song-ke-1.wav"}));
+}
+
+// A pass whose estimated peak alone exceeds the memory budget is admitted
+// all the same, told so, and converts.
+TEST(ProcessingPass, APassOverTheMemoryBudgetIsToldSoAndConverts)
+{
+    TempDir dir;
+    const fs::path source = stereoWav(dir.path(), "Big.wav", 44100, 1000, tone);
+    for (const std::uint64_t budget : {std::uint64_t{1024}, PassLock::kNoBudget}) {
+        Conversion c(source);
+        c.lock.setLimits(4, budget);
+        c.convert();
+        ASSERT_EQ(c.job.state, kStateConverted) << c.text(TableText::State);
+        EXPECT_EQ(c.job.settings.exceedsMemoryBudget, budget == 1024);
+        EXPECT_TRUE(c.lockIsFree());
+    }
+}
+
 TEST(ProcessingPass, AFolderThatCannotTakeTheFileFailsWithCannotSaveFile)
 {
     TempDir dir;

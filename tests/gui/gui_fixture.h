@@ -48,6 +48,8 @@ struct GuiPlatform {
     GuiPlatform()
     {
         alerts.setAnswerFunction([](const Alert&) { return AlertAnswer{}; });
+        // One pass at a time unless a test asks for more, whatever the machine.
+        defaults.setString("SimultaneousConversions", "1");
     }
 
     // Runs the refreshes the passes posted while the services still exist.

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -113,10 +114,20 @@ private slots:
         QCOMPARE(prefs.valueLabel("GrooveNoise")->text(), QString("Off"));
         QCOMPARE(stored(p, "GrooveNoise"), std::string("-70.000000"));
 
+        auto* simultaneous = qobject_cast<QSpinBox*>(prefs.control("SimultaneousConversions"));
+        simultaneous->setValue(3);
+        emit simultaneous->editingFinished();
+        QCOMPARE(stored(p, "SimultaneousConversions"), std::string("3"));
+        QVERIFY(p.log.contains("<Info> Simultaneous conversions changed to 3"));
+        // Out of range is out of reach.
+        simultaneous->setValue(65);
+        QCOMPARE(simultaneous->value(), 64);
+
         const std::vector<std::string> expected{std::string(kSettingsUpdatePhonographTab),
                                                 std::string(kSettingsUpdatePhonographTab),
                                                 std::string(kSettingsUpdateClipManagement),
-                                                std::string(kSettingsUpdateGrooveNoise)};
+                                                std::string(kSettingsUpdateGrooveNoise),
+                                                std::string(kSettingsUpdateSimultaneousConversions)};
         QCOMPARE(posted.names, expected);
     }
 
@@ -261,7 +272,9 @@ private slots:
                     prefs.setSettingValue(row.key, SettingValue(!std::get<bool>(prefs.heldValue(row.key))));
                     break;
                 case SettingType::Tag:
-                    prefs.setSettingValue(row.key, SettingValue(findSettingHelp(row.key)->choices.back().tag));
+                    prefs.setSettingValue(row.key, row.kind == ControlKind::Number
+                                                       ? SettingValue(static_cast<std::uint64_t>(row.minimum + row.step))
+                                                       : SettingValue(findSettingHelp(row.key)->choices.back().tag));
                     break;
                 default:
                     prefs.setSettingValue(row.key, SettingValue(row.kind == ControlKind::Field ? 7.0 : row.minimum + row.step));

@@ -36,6 +36,8 @@ struct QueueHarness {
     QueueController::Options options()
     {
         registerDefaults(services.defaults, dir.path().string());
+        // One pass at a time unless a test asks for more, whatever the machine.
+        services.defaults.setString("SimultaneousConversions", "1");
         QueueController::Options o;
         o.musicFolder = dir.path().string();
         o.detachPasses = false;
