@@ -64,7 +64,8 @@ void BM_Enhancement(benchmark::State& state, EnhancementCode code)
     job.audioBuf_1.assign(kFrames * 2, 0.0);
     for (auto _ : state) {
         state.PauseTiming();
-        job.audioBuf_0 = programme();
+        const std::vector<double> samples = programme();
+        job.audioBuf_0.assign(samples.begin(), samples.end());
         state.ResumeTiming();
         job.StereoEnhancement(1);
         benchmark::DoNotOptimize(job.audioBuf_1.data());

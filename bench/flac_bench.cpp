@@ -117,9 +117,10 @@ void BM_OurFlacEncode(benchmark::State& state)
     job.dstChannelsData = 2;
     job.dstSampleBits = 24;
     job.dstSampleBytes = 4;
-    job.dstAudioData = programme().words;
+    const std::vector<std::uint8_t> words = programme().words;
+    job.dstAudioData.assign(words.begin(), words.end());
     timed(state, "our encode", [&] {
-        std::vector<std::uint8_t> image;
+        ByteBuffer image;
         job.CreateDestBufferFLAC(image);
         if (job.error != 0)
             state.SkipWithError("encode failed");

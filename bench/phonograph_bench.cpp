@@ -76,7 +76,7 @@ void BM_PhonographEQ(benchmark::State& state)
     job.audioBuf_1.assign(input.size(), 0.0);
     for (auto _ : state) {
         state.PauseTiming();
-        job.audioBuf_0 = input;
+        job.audioBuf_0.assign(input.begin(), input.end());
         state.ResumeTiming();
         job.PhonographEQ(1);
         benchmark::DoNotOptimize(job.audioBuf_1.data());

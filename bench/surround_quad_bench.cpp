@@ -62,7 +62,7 @@ void BM_SixChannelEnhancement(benchmark::State& state)
     job.audioBuf_1.assign(kFrames * 6, 0.0);
     for (auto _ : state) {
         state.PauseTiming();
-        job.audioBuf_0 = input;
+        job.audioBuf_0.assign(input.begin(), input.end());
         job.audioBuf_0_sub.assign(cd4 ? kFrames * 2 : 0, 0.0);
         job.rmsRatio = 1.0;
         job.warning = 0;

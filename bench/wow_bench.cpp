@@ -83,7 +83,8 @@ void BM_WowCorrection(benchmark::State& state)
     setUp(job);
     for (auto _ : state) {
         state.PauseTiming();
-        job.audioBuf_0 = record();
+        const std::vector<double> samples = record();
+        job.audioBuf_0.assign(samples.begin(), samples.end());
         job.warning = 0;
         state.ResumeTiming();
         job.WowCorrection(std::span<double>(job.audioBuf_0));
@@ -105,7 +106,8 @@ void BM_PhonographChainWithWow(benchmark::State& state)
     job.audioBuf_1.assign(kFrames * 2, 0.0);
     for (auto _ : state) {
         state.PauseTiming();
-        job.audioBuf_0 = record();
+        const std::vector<double> samples = record();
+        job.audioBuf_0.assign(samples.begin(), samples.end());
         job.warning = 0;
         state.ResumeTiming();
         job.PhonographEQ(1);
