@@ -436,10 +436,15 @@ void AudioFile::ProcessFileThread(const SettingsSnapshot& snapshot)
         setTableText(TableText::Progress, "");
     }
     postRefresh();
+    PassLock* const lock = passLock;
     // From here on the queue may remove the job: touch nothing of it.
     state = finalState;
-    if (passLock)
-        passLock->unlock(peak);
+    if (lock) {
+        lock->unlock(peak);
+        // The memory kept for the next pass goes back once none is waiting.
+        if (lock->holdersAndWaiters() == 0)
+            stage_memory::releaseKept();
+    }
 }
 
 std::thread AudioFile::processingThread(const SettingsSnapshot& snapshot)

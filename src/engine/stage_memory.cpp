@@ -32,6 +32,9 @@ struct Registry {
     std::map<std::uintptr_t, Region> regions;
     std::atomic<std::size_t> count{0};
     std::atomic<std::uint64_t> nextOwner{1};
+    // Anonymous blocks given back, by address, with their lengths: their
+    // pages are in place for the next buffer (see allocateLarge).
+    std::map<std::uintptr_t, std::size_t> kept;
 };
 
 Registry& registry()
@@ -214,21 +217,77 @@ StageMemoryBacking* currentStageMemory() { return tCurrent; }
 
 namespace stage_memory {
 
+namespace {
+
+std::size_t pageRounded(std::size_t bytes)
+{
+    static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return (bytes + page - 1) / page * page;
+}
+
+// Under the registry's lock: gives every kept block back to the system.
+void releaseKeptLocked(Registry& r)
+{
+    for (const auto& [address, length] : r.kept)
+        ::munmap(reinterpret_cast<void*>(address), length);
+    r.kept.clear();
+}
+
+// Under the registry's lock: the smallest kept block of at least `length`
+// bytes, cut to that length (a remainder of a populated block's size stays
+// kept, a smaller one goes back to the system); null when none is.
+void* takeKeptLocked(Registry& r, std::size_t length)
+{
+    auto best = r.kept.end();
+    for (auto it = r.kept.begin(); it != r.kept.end(); ++it)
+        if (it->second >= length && (best == r.kept.end() || it->second < best->second))
+            best = it;
+    if (best == r.kept.end())
+        return nullptr;
+    const std::uintptr_t address = best->first;
+    const std::size_t rest = best->second - length;
+    r.kept.erase(best);
+    if (rest >= kPopulatedMinBytes)
+        r.kept.emplace(address + length, rest);
+    else if (rest > 0)
+        ::munmap(reinterpret_cast<void*>(address + length), rest);
+    return reinterpret_cast<void*>(address);
+}
+
+}  // namespace
+
 void* allocateLarge(std::size_t bytes)
 {
     if (tCurrent)
         return tCurrent->map(bytes);
     if (bytes < kPopulatedMinBytes)
         return ::operator new(bytes);
+    // Pages touched for the first time cost the kernel about ten times what
+    // recycled ones do (the clearing, the accounting, the later unmapping):
+    // a block given back by an earlier buffer of the pass, or of an earlier
+    // pass, serves the next one. When none is large enough, the kept blocks
+    // go back to the system before a new one is mapped, so that keeping them
+    // never raises the peak: at every moment the process holds no more than
+    // it would have held without them.
+    const std::size_t length = pageRounded(bytes);
+    Registry& r = registry();
+    {
+        const std::lock_guard lock(r.mutex);
+        if (void* block = takeKeptLocked(r, length)) {
+            r.regions.emplace(reinterpret_cast<std::uintptr_t>(block), Region{length, 0});
+            ++r.count;
+            return block;
+        }
+        releaseKeptLocked(r);
+    }
     // Every page of a stage buffer is written at once (the zeroing, or the
     // stage filling it): asked for all together, the kernel clears them in
     // one call instead of taking a fault for each.
-    void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    void* block = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (block == MAP_FAILED)
         throw std::bad_alloc();
-    Registry& r = registry();
     const std::lock_guard lock(r.mutex);
-    r.regions.emplace(reinterpret_cast<std::uintptr_t>(block), Region{bytes, 0});
+    r.regions.emplace(reinterpret_cast<std::uintptr_t>(block), Region{length, 0});
     ++r.count;
     return block;
 }
@@ -242,13 +301,35 @@ void deallocateLarge(void* block) noexcept
         const std::lock_guard lock(r.mutex);
         const auto found = r.regions.find(reinterpret_cast<std::uintptr_t>(block));
         if (found != r.regions.end()) {
-            ::munmap(block, found->second.length);
+            // Anonymous blocks are kept for the next buffer; file-backed
+            // ones go with their files.
+            if (found->second.owner == 0)
+                r.kept.emplace(found->first, found->second.length);
+            else
+                ::munmap(block, found->second.length);
             r.regions.erase(found);
             --r.count;
             return;
         }
     }
     ::operator delete(block);
+}
+
+void releaseKept()
+{
+    Registry& r = registry();
+    const std::lock_guard lock(r.mutex);
+    releaseKeptLocked(r);
+}
+
+std::uint64_t keptBytes()
+{
+    Registry& r = registry();
+    const std::lock_guard lock(r.mutex);
+    std::uint64_t bytes = 0;
+    for (const auto& [address, length] : r.kept)
+        bytes += length;
+    return bytes;
 }
 
 std::size_t mappedBlockCount() { return registry().count.load(); }

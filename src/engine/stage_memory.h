@@ -111,10 +111,17 @@ namespace stage_memory {
 // Blocks of at least StageMemoryBacking::kMinMappedBytes: mapped files when
 // the thread's scope has a backing, else anonymous memory (from 64 MiB on
 // mapped with its pages populated, which on the 2-core build machine cut the
-// system time of a 10-minute "None" conversion from 1.4-1.7 s to 0.9-1.4 s).
+// system time of a 10-minute "None" conversion from 1.4-1.7 s to 0.9-1.4 s,
+// or a kept block given back earlier).
 void* allocateLarge(std::size_t bytes);
-// Unmaps a mapped block (whichever thread mapped it) or deletes it.
+// Unmaps a mapped block (whichever thread mapped it) or deletes it; an
+// anonymous block of 64 MiB or more is kept, populated, for the next
+// request it can serve.
 void deallocateLarge(void* block) noexcept;
+// Gives the kept blocks back to the system (at the end of a batch).
+void releaseKept();
+// Bytes held by kept blocks.
+std::uint64_t keptBytes();
 // Mapped blocks alive in the process (all backings).
 std::size_t mappedBlockCount();
 }  // namespace stage_memory

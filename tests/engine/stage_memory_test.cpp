@@ -65,6 +65,37 @@ TEST(StageMemory, MappedBlocksKeepTheirDataThroughTrimsAndAreFreedOnAnotherThrea
     EXPECT_TRUE(backing.failure().empty());
 }
 
+// A populated block given back serves the next buffer it can hold, cut to
+// its size, and comes back zeroed as a vector asks; a request it cannot
+// serve first gives the kept blocks back, so keeping them never adds to the
+// peak.
+TEST(StageMemory, GivenBackBlocksServeTheNextBuffersWithoutRaisingThePeak)
+{
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    stage_memory::releaseKept();
+    ByteBuffer first(200 * kMiB, 7);
+    const std::uint8_t* const address = first.data();
+    ByteBuffer().swap(first);
+    EXPECT_EQ(stage_memory::keptBytes(), 200 * kMiB);
+
+    ByteBuffer reused(120 * kMiB);
+    EXPECT_EQ(reused.data(), address);
+    EXPECT_TRUE(reused.front() == 0 && reused.back() == 0);
+    EXPECT_EQ(stage_memory::keptBytes(), 80 * kMiB) << "the rest stays kept";
+    SampleBuffer rest(70 * kMiB / sizeof(double));
+    EXPECT_EQ(reinterpret_cast<const std::uint8_t*>(rest.data()), address + 120 * kMiB);
+    EXPECT_EQ(stage_memory::keptBytes(), 0u) << "a remainder under 64 MiB goes back";
+
+    SampleBuffer().swap(rest);
+    ByteBuffer larger(100 * kMiB);
+    EXPECT_EQ(stage_memory::keptBytes(), 0u) << "too small: given back before mapping anew";
+    ByteBuffer().swap(larger);
+    ByteBuffer().swap(reused);
+    EXPECT_EQ(stage_memory::keptBytes(), 220 * kMiB);
+    stage_memory::releaseKept();
+    EXPECT_EQ(stage_memory::keptBytes(), 0u);
+}
+
 TEST(StageMemory, AFileThatCannotBeHadIsAnAllocationFailureWithItsCause)
 {
     test::TempDir dir;
