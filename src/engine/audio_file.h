@@ -301,6 +301,9 @@ public:
     // Past the 4 GB limit of RIFF and AIFF sizes: keeps the first `frames`
     // frames and reports the cut (log line, duration text, warning 0x200).
     void truncateDestinationAudio(std::uint64_t frames);
+    // Appends the first `bytes` of dstAudioData to a WAV or AIFF image, or
+    // notes where they go when the pass splices them in.
+    void appendDestinationAudio(ByteBuffer& buffer, std::uint64_t bytes);
 
     // Reads the AIFF or AIFF-C source inputFile, like AnalyseWAV.
     void AnalyseAIFC(bool headerOnly);
@@ -480,6 +483,13 @@ public:
     SampleBuffer audioBuf_1;
     SampleBuffer audioBuf_2;
     ByteBuffer dstAudioData;
+    // With spliceDestinationAudio set (by the processing pass), the WAV and
+    // AIFF writers leave the samples out of the image and note where they
+    // go: the pass writes them from dstAudioData between the image's two
+    // parts, without a copy of some hundred MB. Unset, the image is whole.
+    bool spliceDestinationAudio = false;
+    std::size_t destinationAudioAt = 0;        // offset in the image
+    std::uint64_t destinationAudioBytes = 0;   // 0: nothing spliced
     // Where the double buffers above come from and go back to while the pass
     // runs (allocateWorkBuffer, releaseStageBuffer); emptied with them.
     StageBufferPool stageBuffers;

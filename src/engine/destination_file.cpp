@@ -73,11 +73,13 @@ std::string hostNameForFiles()
     return name;
 }
 
-// Writes and flushes; 0 or minus errno.
-int writeAndSync(NewFileSystem& system, int fd, std::span<const std::uint8_t> bytes)
+// Writes the pieces one after the other and flushes; 0 or minus errno.
+int writeAndSync(NewFileSystem& system, int fd, FilePieces pieces)
 {
-    const int written = system.writeAll(fd, bytes);
-    return written < 0 ? written : system.sync(fd);
+    for (const std::span<const std::uint8_t> piece : pieces)
+        if (const int written = system.writeAll(fd, piece); written < 0)
+            return written;
+    return system.sync(fd);
 }
 
 // One attempt of a way of writing: done, refused (try the next way) or failed.
@@ -91,7 +93,7 @@ using Hook = std::function<void(const std::string&)>;
 
 // An unnamed file linked under its name.
 Attempt writeUnnamed(NewFileSystem& system, const DestinationName& name, unsigned long& number,
-                     std::span<const std::uint8_t> bytes, const Hook& beforeNaming)
+                     FilePieces bytes, const Hook& beforeNaming)
 {
     const int fd = system.openUnnamed(name.folder);
     if (fd < 0)
@@ -116,7 +118,7 @@ Attempt writeUnnamed(NewFileSystem& system, const DestinationName& name, unsigne
 
 // A hidden temporary file renamed without replacing (or hard-linked).
 Attempt writeTemporary(NewFileSystem& system, const DestinationName& name, unsigned long& number,
-                       std::span<const std::uint8_t> bytes, const Hook& beforeNaming)
+                       FilePieces bytes, const Hook& beforeNaming)
 {
     static std::atomic<std::uint32_t> counter{0};
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -164,7 +166,7 @@ Attempt writeTemporary(NewFileSystem& system, const DestinationName& name, unsig
 
 // The last resort: the final name created exclusively and written in place.
 Attempt writeInPlace(NewFileSystem& system, const DestinationName& name, unsigned long& number,
-                     std::span<const std::uint8_t> bytes, const Hook& beforeNaming)
+                     FilePieces bytes, const Hook& beforeNaming)
 {
     for (;; ++number) {
         const std::string candidate = name.candidate(number);
@@ -360,6 +362,13 @@ std::size_t removeStaleTemporaryFiles(const std::string& folder)
 }
 
 NewFileResult writeNewFile(const DestinationName& name, unsigned long firstNumber, std::span<const std::uint8_t> bytes,
+                           const NewFileOptions& options)
+{
+    const std::span<const std::uint8_t> whole[] = {bytes};
+    return writeNewFile(name, firstNumber, FilePieces(whole), options);
+}
+
+NewFileResult writeNewFile(const DestinationName& name, unsigned long firstNumber, FilePieces bytes,
                            const NewFileOptions& options)
 {
     NewFileSystem& system = options.fileSystem ? *options.fileSystem : systemFileSystem();

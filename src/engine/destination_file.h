@@ -123,6 +123,11 @@ struct NewFileResult {
 // left behind.
 NewFileResult writeNewFile(const DestinationName& name, unsigned long firstNumber, std::span<const std::uint8_t> bytes,
                            const NewFileOptions& options = {});
+// The same for a file made of pieces written one after the other (a header
+// and the samples where they already are, without a copy joining them).
+using FilePieces = std::span<const std::span<const std::uint8_t>>;
+NewFileResult writeNewFile(const DestinationName& name, unsigned long firstNumber, FilePieces pieces,
+                           const NewFileOptions& options = {});
 
 // Hidden temporary files are named ".auralune-<host>-<pid>-XXXXXX". The
 // name of this process's files; and whether a name is a temporary file of

@@ -240,10 +240,20 @@ void writeDestination(AudioFile& job, const Destination& destination)
     const FileFormat* format = findFileFormat(job.dstFileType);
     if (!format || !format->writer)
         raiseAssertion("Unexpected destination file type in %s", kProcessMethod);
+    job.spliceDestinationAudio = true;
+    job.destinationAudioBytes = 0;
     (job.*format->writer)(image);
-    release(job.dstAudioData);
-    if (job.error != 0)
+    job.spliceDestinationAudio = false;
+    if (job.error != 0) {
+        release(job.dstAudioData);
         return;
+    }
+    // The image's two parts with the samples between them, where they are.
+    const std::span<const std::uint8_t> whole(image.data(), image.size());
+    const std::size_t at = job.destinationAudioBytes != 0 ? job.destinationAudioAt : image.size();
+    const std::span<const std::uint8_t> pieces[] = {
+        whole.first(at), std::span<const std::uint8_t>(job.dstAudioData.data(), job.destinationAudioBytes),
+        whole.subspan(at)};
 
     log.info("-------------------------------------------");
     log.info(formatText("Writing destination buffer as audio file: %s %s", destination.path.path.c_str(),
@@ -252,7 +262,8 @@ void writeDestination(AudioFile& job, const Destination& destination)
     job.setTableText(TableText::Progress, "");
     job.postRefresh();
     const NewFileResult written =
-        writeNewFile(destination.name, destination.path.number, image, {job.destinationNamingHook});
+        writeNewFile(destination.name, destination.path.number, FilePieces(pieces), {job.destinationNamingHook});
+    release(job.dstAudioData);
     if (!written.written) {
         log.error(written.errorText + ": " + written.errorPath);
         job.error |= kErrorSave;

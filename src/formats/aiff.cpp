@@ -493,7 +493,7 @@ void AudioFile::CreateDestBufferAIFC(ByteBuffer& buffer)
     const std::size_t before = buffer.size();
     const int errorBefore = error;
     try {
-        buffer.reserve(before + 8 + plan.formSize);
+        buffer.reserve(before + 8 + plan.formSize - (spliceDestinationAudio ? plan.audioBytes : 0));
         bytes::appendText(buffer, "FORM");
         bytes::appendBE(buffer, static_cast<std::uint32_t>(plan.formSize));
         bytes::appendText(buffer, aifc ? "AIFC" : "AIFF");
@@ -518,8 +518,7 @@ void AudioFile::CreateDestBufferAIFC(ByteBuffer& buffer)
         bytes::appendBE(buffer, static_cast<std::uint32_t>(plan.audioBytes + 8));
         bytes::appendBE(buffer, std::uint32_t{0});   // offset
         bytes::appendBE(buffer, std::uint32_t{0});   // blockSize
-        buffer.insert(buffer.end(), dstAudioData.begin(),
-                      dstAudioData.begin() + static_cast<std::ptrdiff_t>(plan.audioBytes));
+        appendDestinationAudio(buffer, plan.audioBytes);
         if (plan.audioBytes & 1)
             buffer.push_back(0);
     } catch (const std::bad_alloc&) {

@@ -7,6 +7,16 @@
 
 namespace auralune {
 
+void AudioFile::appendDestinationAudio(ByteBuffer& buffer, std::uint64_t bytes)
+{
+    if (spliceDestinationAudio) {
+        destinationAudioAt = buffer.size();
+        destinationAudioBytes = bytes;
+        return;
+    }
+    buffer.insert(buffer.end(), dstAudioData.begin(), dstAudioData.begin() + static_cast<std::ptrdiff_t>(bytes));
+}
+
 void AudioFile::truncateDestinationAudio(std::uint64_t frames)
 {
     dstFrames = static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, dstFrames));

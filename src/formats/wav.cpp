@@ -507,15 +507,14 @@ void AudioFile::CreateDestBufferWAV(ByteBuffer& buffer)
     const std::size_t before = buffer.size();
     const int errorBefore = error;
     try {
-        buffer.reserve(before + 8 + plan.riffSize);
+        buffer.reserve(before + 8 + plan.riffSize - (spliceDestinationAudio ? plan.audioBytes : 0));
         const WavFormatFields format{
             static_cast<std::uint16_t>(dstChannelsData), static_cast<std::uint32_t>(dstFrameRate),
             static_cast<std::uint16_t>(dstSampleBytes), static_cast<std::uint16_t>(dstSampleBits)};
         const bytes::Buffer header =
             wavHeader(format, static_cast<std::uint32_t>(plan.audioBytes), static_cast<std::uint32_t>(plan.riffSize));
         buffer.insert(buffer.end(), header.begin(), header.end());
-        buffer.insert(buffer.end(), dstAudioData.begin(),
-                      dstAudioData.begin() + static_cast<std::ptrdiff_t>(plan.audioBytes));
+        appendDestinationAudio(buffer, plan.audioBytes);
         if (plan.audioBytes & 1)
             buffer.push_back(0);
     } catch (const std::bad_alloc&) {
