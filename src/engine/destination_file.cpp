@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -293,8 +294,12 @@ int NewFileSystem::link(const std::string& from, const std::string& to)
 
 int NewFileSystem::writeAll(int fd, std::span<const std::uint8_t> bytes)
 {
+    // At most 4 MiB a call: one write() of a 345 MB image took the kernel
+    // 0.9 s in two runs of three on the build machine, and 0.07 s in 4 MiB
+    // calls every time.
+    constexpr std::size_t kMostPerCall = std::size_t{4} << 20;
     while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        const ssize_t written = ::write(fd, bytes.data(), std::min(bytes.size(), kMostPerCall));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
