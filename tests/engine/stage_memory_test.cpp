@@ -66,9 +66,8 @@ TEST(StageMemory, MappedBlocksKeepTheirDataThroughTrimsAndAreFreedOnAnotherThrea
 }
 
 // A populated block given back serves the next buffer it can hold, cut to
-// its size, and comes back zeroed as a vector asks; a request it cannot
-// serve first gives the kept blocks back, so keeping them never adds to the
-// peak.
+// its size, and comes back zeroed as a vector asks; blocks too small for a
+// request are joined into it, so keeping them never adds to the peak.
 TEST(StageMemory, GivenBackBlocksServeTheNextBuffersWithoutRaisingThePeak)
 {
     constexpr std::size_t kMiB = std::size_t{1} << 20;
@@ -88,12 +87,28 @@ TEST(StageMemory, GivenBackBlocksServeTheNextBuffersWithoutRaisingThePeak)
 
     SampleBuffer().swap(rest);
     ByteBuffer larger(100 * kMiB);
-    EXPECT_EQ(stage_memory::keptBytes(), 0u) << "too small: given back before mapping anew";
+    EXPECT_EQ(stage_memory::keptBytes(), 0u) << "too small: joined into the new block";
     ByteBuffer().swap(larger);
     ByteBuffer().swap(reused);
     EXPECT_EQ(stage_memory::keptBytes(), 220 * kMiB);
     stage_memory::releaseKept();
     EXPECT_EQ(stage_memory::keptBytes(), 0u);
+
+    // No kept block large enough: their pages are moved side by side into
+    // one block, the largest first, and only the rest is new.
+    auto* a = static_cast<std::uint8_t*>(stage_memory::allocateLarge(100 * kMiB));
+    auto* b = static_cast<std::uint8_t*>(stage_memory::allocateLarge(80 * kMiB));
+    a[0] = 0xAB;
+    b[0] = 0xCD;
+    stage_memory::deallocateLarge(a);
+    stage_memory::deallocateLarge(b);
+    auto* joined = static_cast<std::uint8_t*>(stage_memory::allocateLarge(150 * kMiB));
+    EXPECT_EQ(joined[0], 0xAB);
+    EXPECT_EQ(joined[100 * kMiB], 0xCD);
+    EXPECT_EQ(joined[150 * kMiB - 1], 0);
+    EXPECT_EQ(stage_memory::keptBytes(), 0u) << "the 30 MiB left over go back";
+    stage_memory::deallocateLarge(joined);
+    stage_memory::releaseKept();
 }
 
 TEST(StageMemory, AFileThatCannotBeHadIsAnAllocationFailureWithItsCause)
