@@ -8,6 +8,7 @@
 #include <cstring>
 #include <numeric>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace auralune {
@@ -95,7 +96,8 @@ template <std::size_t Width, std::size_t Vectors>
     }
 }
 
-// Lane selectors for __builtin_shuffle over two vectors of Width doubles.
+// Lane selectors for GCC's __builtin_shuffle over two vectors of Width
+// doubles (clang takes the lanes as constants instead).
 typedef long long ShuffleMask2 __attribute__((vector_size(16)));
 typedef long long ShuffleMask4 __attribute__((vector_size(32)));
 
@@ -113,6 +115,23 @@ constexpr std::array<long long, Width> interleaveLanes(std::size_t from)
         lanes[i] = static_cast<long long>((frame % 2) * Width + frame / 2 * Channels + channel);
     }
     return lanes;
+}
+
+// Stores the output samples [From, From + Width) of the frames of `even`
+// and `odd` taken in turn, as one vector.
+template <std::size_t Width, std::size_t Channels, std::size_t From, class V, std::size_t... I>
+[[gnu::always_inline]] inline void storeInterleaved(double* out, const V& even, const V& odd,
+                                                    std::index_sequence<I...>)
+{
+#if defined(__clang__)
+    const V lanes = __builtin_shufflevector(even, odd, interleaveLanes<Width, Channels>(From)[I]...);
+#else
+    using Mask = std::conditional_t<Width == 2, ShuffleMask2, ShuffleMask4>;
+    constexpr auto kLanes = interleaveLanes<Width, Channels>(From);
+    const Mask mask{kLanes[I]...};
+    const V lanes = __builtin_shuffle(even, odd, mask);
+#endif
+    std::memcpy(out, &lanes, sizeof lanes);
 }
 
 // Interpolation by a half-band kernel: the even phase is the single tap
@@ -133,22 +152,13 @@ template <std::size_t Width, std::size_t Block, std::size_t Channels>
     if constexpr (Width % Channels == 0) {
         // Each vector holds whole frames: with the even outputs of the same
         // frames it makes two vectors of output, frames alternating.
-        using Mask = std::conditional_t<Width == 2, ShuffleMask2, ShuffleMask4>;
-        constexpr auto kFirst = interleaveLanes<Width, Channels>(0);
-        constexpr auto kSecond = interleaveLanes<Width, Channels>(Width);
-        Mask first, second;
-        for (std::size_t i = 0; i < Width; ++i) {
-            first[i] = kFirst[i];
-            second[i] = kSecond[i];
-        }
+        constexpr auto kLanes = std::make_index_sequence<Width>();
         for (std::size_t v = 0; v < kVectors; ++v) {
             V even;
             std::memcpy(&even, centre + v * Width, sizeof even);
             even *= evenTap;
-            const V firstHalf = __builtin_shuffle(even, odd[v], first);
-            const V secondHalf = __builtin_shuffle(even, odd[v], second);
-            std::memcpy(y + 2 * v * Width, &firstHalf, sizeof firstHalf);
-            std::memcpy(y + (2 * v + 1) * Width, &secondHalf, sizeof secondHalf);
+            storeInterleaved<Width, Channels, 0>(y + 2 * v * Width, even, odd[v], kLanes);
+            storeInterleaved<Width, Channels, Width>(y + (2 * v + 1) * Width, even, odd[v], kLanes);
         }
     } else {
         double oddSums[kSamples];
