@@ -23,7 +23,7 @@ void roundTrip(const AudioFile& source, const Platform& platform)
     job.dstEndianessValues = kEndianBig;
     job.dstEndianessData = source.srcEndianessData;
     fuzz::copySourceToDestination(source, job);
-    std::vector<std::uint8_t> image;
+    ByteBuffer image;
     job.CreateDestBufferAIFC(image);
 
     AudioFile back(platform);

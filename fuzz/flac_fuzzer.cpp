@@ -34,7 +34,7 @@ void roundTrip(const AudioFile& source, const Platform& platform)
     job.srcVorbisComments = source.srcVorbisComments;
     job.srcVorbisCommentsPresent = source.srcVorbisCommentsPresent;
     job.srcPictureChunkDict = source.srcPictureChunkDict;
-    std::vector<std::uint8_t> image;
+    ByteBuffer image;
     job.CreateDestBufferFLAC(image);
     // A rate libFLAC cannot store is refused, never written.
     if (job.error != 0)

@@ -22,7 +22,7 @@ void roundTrip(const AudioFile& source, const Platform& platform)
     job.dstEndianessValues = kEndianLittle;
     job.dstEndianessData = kEndianLittle;
     fuzz::copySourceToDestination(source, job);
-    std::vector<std::uint8_t> image;
+    ByteBuffer image;
     job.CreateDestBufferWAV(image);
 
     AudioFile back(platform);
