@@ -83,8 +83,7 @@ void BM_WowCorrection(benchmark::State& state)
     setUp(job);
     for (auto _ : state) {
         state.PauseTiming();
-        const std::vector<double> samples = record();
-        job.audioBuf_0.assign(samples.begin(), samples.end());
+        job.audioBuf_0.assign(record().begin(), record().end());
         job.warning = 0;
         state.ResumeTiming();
         job.WowCorrection(std::span<double>(job.audioBuf_0));
@@ -106,8 +105,7 @@ void BM_PhonographChainWithWow(benchmark::State& state)
     job.audioBuf_1.assign(kFrames * 2, 0.0);
     for (auto _ : state) {
         state.PauseTiming();
-        const std::vector<double> samples = record();
-        job.audioBuf_0.assign(samples.begin(), samples.end());
+        job.audioBuf_0.assign(record().begin(), record().end());
         job.warning = 0;
         state.ResumeTiming();
         job.PhonographEQ(1);
